@@ -1,0 +1,149 @@
+#include "common/scan.h"
+
+#include <cstdint>
+
+namespace {
+
+bool isSpace(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Value of `c` as a digit of `base` (10 or 16), or -1.
+int digitValue(unsigned char c, int base) {
+  if (base == 16) {
+    return hexDigitValue(c);
+  }
+  return c >= '0' && c <= '9' ? c - '0' : -1;
+}
+
+// Low 32 bits of a 64-bit two's complement value, as an int.
+int low32(std::uint64_t bits) {
+  const auto low = static_cast<std::uint32_t>(bits);
+  return low <= 0x7FFFFFFFu ? static_cast<int>(low)
+                            : -static_cast<int>(~low) - 1;  // two's complement without overflow
+}
+
+// Reads one number at `*in` as a %d (base 10, signed) or %x (base 16,
+// unsigned) conversion of at most `width` characters (-1: no limit). On
+// success advances `*in` past it, stores the value and returns true.
+bool scanNumber(const unsigned char** in, int base, int width, int* value) {
+  const unsigned char* p = *in;
+  while (isSpace(*p)) {
+    ++p;
+  }
+  bool negative = false;
+  if (*p == '-' || *p == '+') {
+    negative = *p == '-';
+    ++p;
+    if (width > 0) {
+      --width;
+    }
+  }
+  bool anyDigit = false;
+  if (base == 16 && width != 0 && *p == '0') {
+    anyDigit = true;
+    ++p;
+    if (width > 0) {
+      --width;
+    }
+    if (width != 0 && (*p == 'x' || *p == 'X')) {
+      ++p;
+      if (width > 0) {
+        --width;
+      }
+    }
+  }
+  std::uint64_t magnitude = 0;
+  bool overflow = false;
+  int digit = 0;
+  while (width != 0 && (digit = digitValue(*p, base)) >= 0) {
+    anyDigit = true;
+    const auto d = static_cast<std::uint64_t>(digit);
+    if (magnitude > (UINT64_MAX - d) / static_cast<std::uint64_t>(base)) {
+      overflow = true;
+    } else {
+      magnitude = magnitude * static_cast<std::uint64_t>(base) + d;
+    }
+    ++p;
+    if (width > 0) {
+      --width;
+    }
+  }
+  if (!anyDigit) {
+    return false;
+  }
+  std::uint64_t bits = 0;
+  if (base == 16) {
+    // Unsigned conversion: a negative number wraps, an overflow saturates.
+    bits = overflow ? UINT64_MAX : (negative ? 0 - magnitude : magnitude);
+  } else {
+    // Signed conversion into a 64-bit long, saturating at its bounds.
+    constexpr std::uint64_t kLongMax = INT64_MAX;
+    if (!negative) {
+      bits = overflow || magnitude > kLongMax ? kLongMax : magnitude;
+    } else {
+      bits = overflow || magnitude > kLongMax + 1 ? kLongMax + 1 : 0 - magnitude;
+    }
+  }
+  *value = low32(bits);
+  *in = p;
+  return true;
+}
+
+}  // namespace
+
+int hexDigitValue(unsigned char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+int scanPattern(const char* text, const char* pattern, int* out, int maxOut) {
+  const auto* in = reinterpret_cast<const unsigned char*>(text);
+  int count = 0;
+  for (const char* p = pattern; *p != '\0';) {
+    const auto pc = static_cast<unsigned char>(*p);
+    if (isSpace(pc)) {
+      while (isSpace(*in)) {
+        ++in;
+      }
+      ++p;
+      continue;
+    }
+    if (pc != '%') {
+      if (*in != pc) {
+        return count;
+      }
+      ++in;
+      ++p;
+      continue;
+    }
+    ++p;
+    int width = -1;
+    if (*p >= '1' && *p <= '9') {
+      width = 0;
+      while (*p >= '0' && *p <= '9') {
+        width = width * 10 + (*p - '0');
+        ++p;
+      }
+    }
+    const int base = *p == 'd' ? 10 : 16;
+    ++p;
+    int value = 0;
+    if (!scanNumber(&in, base, width, &value)) {
+      return count;
+    }
+    if (count < maxOut) {
+      out[count] = value;
+    }
+    ++count;
+  }
+  return count;
+}

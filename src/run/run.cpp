@@ -1,0 +1,92 @@
+#include "run/run.h"
+
+#include <cstdio>
+
+#include "common/state.h"
+#include "firmware/record.h"
+#include "firmware/table.h"
+#include "readers/bdf.h"
+#include "readers/cmap.h"
+
+namespace {
+
+// Argument positions after the program name.
+constexpr int kImageArg = 1;
+constexpr int kFontArg = 2;
+constexpr int kOptionArg = 3;
+constexpr int kCmapArg = 4;
+
+// The glyph just read: pack it, find its character code and, when it has one,
+// put its record at the code's slot and report the slot.
+void placeGlyph() {
+  convBDF2KUVRA();
+  if (!hasglyphid) {
+    return;  // no ID in its name: nothing to look up
+  }
+  uccode = getCharCode(glyphid & 0xFFFF);
+  if (uccode == 0) {
+    return;
+  }
+  address = slotAddress(uccode);
+  if (isValidAddress(address) != 0) {
+    writeKuvraFont(address);
+    std::printf("address:0x%08X font:U+%04X\n", static_cast<unsigned>(address),
+                static_cast<unsigned>(uccode));
+  }
+}
+
+}  // namespace
+
+void printUsage() {
+  std::fputs(
+      "kuvra firmware font put utility\n"
+      "Syntax: fontgraft <firmware-file> <font-file(.bdf)> -c <cmap-file>\n"
+      "\n",
+      stdout);
+}
+
+int runFontgraft(int argc, const char* const* argv) {
+  clearCmap();
+  const int args = argc - 1;
+  if (args < 4) {
+    printUsage();
+    return 1;
+  }
+  const char* option = argv[kOptionArg];
+  if (option[0] == '-') {
+    if (option[1] == 'c' && readCmap(argv[kCmapArg]) != 1) {
+      std::puts("CMAP file read failed.");
+      return 1;
+    }
+  } else if (args < 5) {
+    printUsage();
+    return 1;
+  }
+
+  std::FILE* image = openImage(argv[kImageArg]);
+  if (image == nullptr) {
+    std::puts("firmware file open failed.");
+    return 1;
+  }
+  if (!openFont(argv[kFontArg])) {
+    std::puts("input file open failed.");
+    std::fclose(image);  // nothing was written to it
+    return 1;
+  }
+
+  int status = 0;
+  while (getFont() != kEndOfFont) {
+    placeGlyph();
+  }
+  if (!flushKuvraFont(image)) {
+    status = 1;
+  }
+  if (!closeFont()) {
+    std::puts("input file close failed.");
+  }
+  if (std::fclose(image) != 0) {
+    std::puts("input file close failed.");
+    status = 1;
+  }
+  return status;
+}
