@@ -36,7 +36,13 @@ int isValidAddress(std::uint32_t address) {
 }
 
 std::FILE* openImage(const char* path) {
-  return std::fopen(path, "rb+");
+  std::FILE* image = std::fopen(path, "rb+");
+  if (image != nullptr) {
+    // Records go out in whole runs; without a stream buffer every failure
+    // shows at the write that caused it, not at a later seek.
+    std::setvbuf(image, nullptr, _IONBF, 0);
+  }
+  return image;
 }
 
 void writeKuvraFont(std::uint32_t address) {

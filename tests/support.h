@@ -1,0 +1,38 @@
+// Files and processes for the tests: temporary folders, whole-file reads and
+// writes, and runs of the built utility.
+#ifndef FONTGRAFT_TESTS_SUPPORT_H
+#define FONTGRAFT_TESTS_SUPPORT_H
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// A fresh folder under the system's temporary folder, removed with its files.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+
+// A temporary stream holding `bytes`, positioned at its start.
+std::FILE* streamOf(const std::string& bytes);
+
+struct RunResult {
+  int status;
+  std::string out;
+};
+
+// Runs the built utility with `args` (program name excluded), capturing its
+// standard output; standard error must stay empty.
+RunResult runTool(const std::vector<std::string>& args);
+
+#endif
