@@ -23,10 +23,9 @@ struct Glyph {
 
 // Every glyph getFont delivers from `font`, up to the end of the font.
 std::vector<Glyph> readGlyphs(const std::string& font) {
-  std::memset(fbbx, 0, sizeof fbbx);
-  fp = streamOf(font);
+  startFont(streamOf(font));
   std::vector<Glyph> glyphs;
-  for (int rows = getFont(); rows != kEndOfFont && glyphs.size() < 64; rows = getFont()) {
+  for (int rows = getFont(); rows != kEndOfFont && glyphs.size() < 5000; rows = getFont()) {
     glyphs.push_back({rows, hasglyphid, glyphid, std::vector<int>(bmpbuf, bmpbuf + kCellRows)});
   }
   std::fclose(fp);
@@ -157,6 +156,25 @@ TEST(GetFont, KeepsTheFontBoxAcrossGlyphs) {
   ASSERT_EQ(glyphs.size(), 2u);
   EXPECT_EQ(glyphs[0].cell, cellWith({{13, 0x3FC0}}));
   EXPECT_EQ(glyphs[1].cell, cellWith({{14, 0x3FC0}}));
+}
+
+// Thousands of glyphs, with lines of every length up to past the piece size,
+// so that lines fall across every kind of boundary of the reader's blocks.
+TEST(GetFont, ReadsALargeFontWhole) {
+  std::string font = kHeader;
+  for (int g = 0; g < 3000; ++g) {
+    char rows[32];
+    std::snprintf(rows, sizeof rows, "%04X\n%02X\n", g, g & 0xFF);
+    font += "COMMENT " + std::string(static_cast<std::size_t>(g % 300), 'c') + "\n" +
+            glyph(std::to_string(g), "16 2 -2 0", rows);
+  }
+  const std::vector<Glyph> glyphs = readGlyphs(font);
+  ASSERT_EQ(glyphs.size(), 3000u);
+  for (int g = 0; g < 3000; ++g) {
+    const Glyph& got = glyphs[static_cast<std::size_t>(g)];
+    ASSERT_EQ(got.id, std::stoi(std::to_string(g), nullptr, 16)) << g;
+    ASSERT_EQ(got.cell, cellWith({{12, g}, {13, (g & 0xFF) << 8}})) << g;
+  }
 }
 
 TEST(RowValue, TakesEachDigitPlace) {

@@ -4,13 +4,15 @@
 
 namespace {
 
+// White space as the C scanner knows it: blank, \t, \n, \v, \f and \r.
 bool isSpace(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+  return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// Value of `c` as a digit of `base` (10 or 16), or -1.
-int digitValue(unsigned char c, int base) {
-  if (base == 16) {
+// Value of `c` as a digit of `Base` (10 or 16), or -1.
+template <int Base>
+int digitValue(unsigned char c) {
+  if (Base == 16) {
     return hexDigitValue(c);
   }
   return c >= '0' && c <= '9' ? c - '0' : -1;
@@ -26,7 +28,9 @@ int low32(std::uint64_t bits) {
 // Reads one number at `*in` as a %d (base 10, signed) or %x (base 16,
 // unsigned) conversion of at most `width` characters (-1: no limit). On
 // success advances `*in` past it, stores the value and returns true.
-bool scanNumber(const unsigned char** in, int base, int width, int* value) {
+template <int Base>
+bool scanNumber(const unsigned char** in, int width, int* value) {
+  constexpr auto kBase = static_cast<std::uint64_t>(Base);
   const unsigned char* p = *in;
   while (isSpace(*p)) {
     ++p;
@@ -40,7 +44,7 @@ bool scanNumber(const unsigned char** in, int base, int width, int* value) {
     }
   }
   bool anyDigit = false;
-  if (base == 16 && width != 0 && *p == '0') {
+  if (Base == 16 && width != 0 && *p == '0') {
     anyDigit = true;
     ++p;
     if (width > 0) {
@@ -56,13 +60,13 @@ bool scanNumber(const unsigned char** in, int base, int width, int* value) {
   std::uint64_t magnitude = 0;
   bool overflow = false;
   int digit = 0;
-  while (width != 0 && (digit = digitValue(*p, base)) >= 0) {
+  while (width != 0 && (digit = digitValue<Base>(*p)) >= 0) {
     anyDigit = true;
     const auto d = static_cast<std::uint64_t>(digit);
-    if (magnitude > (UINT64_MAX - d) / static_cast<std::uint64_t>(base)) {
+    if (magnitude > UINT64_MAX / kBase || magnitude * kBase > UINT64_MAX - d) {
       overflow = true;
     } else {
-      magnitude = magnitude * static_cast<std::uint64_t>(base) + d;
+      magnitude = magnitude * kBase + d;
     }
     ++p;
     if (width > 0) {
@@ -73,7 +77,7 @@ bool scanNumber(const unsigned char** in, int base, int width, int* value) {
     return false;
   }
   std::uint64_t bits = 0;
-  if (base == 16) {
+  if (Base == 16) {
     // Unsigned conversion: a negative number wraps, an overflow saturates.
     bits = overflow ? UINT64_MAX : (negative ? 0 - magnitude : magnitude);
   } else {
@@ -91,19 +95,6 @@ bool scanNumber(const unsigned char** in, int base, int width, int* value) {
 }
 
 }  // namespace
-
-int hexDigitValue(unsigned char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
 
 int scanPattern(const char* text, const char* pattern, int* out, int maxOut) {
   const auto* in = reinterpret_cast<const unsigned char*>(text);
@@ -134,10 +125,10 @@ int scanPattern(const char* text, const char* pattern, int* out, int maxOut) {
         ++p;
       }
     }
-    const int base = *p == 'd' ? 10 : 16;
+    const bool decimal = *p == 'd';
     ++p;
     int value = 0;
-    if (!scanNumber(&in, base, width, &value)) {
+    if (!(decimal ? scanNumber<10>(&in, width, &value) : scanNumber<16>(&in, width, &value))) {
       return count;
     }
     if (count < maxOut) {

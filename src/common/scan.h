@@ -22,6 +22,12 @@
 int scanPattern(const char* text, const char* pattern, int* out, int maxOut);
 
 // Value of `c` as a hexadecimal digit of either case, or -1.
-int hexDigitValue(unsigned char c);
+inline int hexDigitValue(unsigned char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  const unsigned lower = c | 0x20u;  // folds A-F onto a-f
+  return lower >= 'a' && lower <= 'f' ? static_cast<int>(lower - 'a') + 10 : -1;
+}
 
 #endif

@@ -2,9 +2,62 @@
 
 #include <cstring>
 
-bool readLine(std::FILE* file, char (&line)[kLineBuffer]) {
-  std::memset(line, 0, sizeof line);
-  return std::fgets(line, kLineMax + 1, file) != nullptr;
+namespace {
+
+// Refills the block once everything in it has been taken. Returns false when
+// nothing more can be read.
+bool refill(LineSource* source) {
+  if (source->pos < source->len) {
+    return true;
+  }
+  if (source->ended) {
+    return false;
+  }
+  source->pos = 0;
+  source->len = std::fread(source->block, 1, sizeof source->block, source->file);
+  if (source->len < sizeof source->block) {
+    source->ended = true;
+  }
+  return source->len > 0;
+}
+
+}  // namespace
+
+void startLines(LineSource* source, std::FILE* file) {
+  source->file = file;
+  source->pos = 0;
+  source->len = 0;
+  source->used = sizeof source->line;
+  source->ended = false;
+}
+
+bool readLine(LineSource* source) {
+  std::size_t n = 0;  // characters of the line so far
+  bool complete = false;
+  while (!complete && n < static_cast<std::size_t>(kLineMax) && refill(source)) {
+    const char* start = source->block + source->pos;
+    std::size_t take = source->len - source->pos;
+    if (take > kLineMax - n) {
+      take = kLineMax - n;
+    }
+    const void* end = std::memchr(start, '\n', take);
+    if (end != nullptr) {
+      take = static_cast<std::size_t>(static_cast<const char*>(end) - start) + 1;
+      complete = true;
+    }
+    std::memcpy(source->line + n, start, take);
+    n += take;
+    source->pos += take;
+  }
+  if (!complete && source->ended && source->pos >= source->len && std::ferror(source->file) != 0) {
+    n = 0;  // a read error ends the input; the line it cut is not taken
+  }
+  // Clear what the previous line left past this one's end.
+  if (source->used > n) {
+    std::memset(source->line + n, 0, source->used - n);
+  }
+  source->used = n;
+  return n > 0;
 }
 
 std::FILE* openInput(const char* path, const char* mode) {

@@ -1,21 +1,44 @@
 #include "firmware/record.h"
 
+#include <array>
 #include <cstdint>
 
 #include "common/state.h"
 
-void convBDF2KUVRA() {
-  constexpr int kBandRows = 8;
-  constexpr int kColumns = 16;
-  for (int c = 0; c < kColumns; ++c) {
-    const int bit = kColumns - 1 - c;  // row bit that holds column c
-    unsigned upper = 0;
-    unsigned lower = 0;
-    for (int j = 0; j < kBandRows; ++j) {
-      upper |= ((static_cast<unsigned>(bmpbuf[j]) >> bit) & 1u) << j;
-      lower |= ((static_cast<unsigned>(bmpbuf[kBandRows + j]) >> bit) & 1u) << j;
+namespace {
+
+constexpr int kBandRows = 8;
+constexpr int kColumns = 16;
+
+// For a byte of 8 pixels (bit 7 the leftmost), the pixels one to a byte: byte k
+// of the result is 1 when pixel k is set. Shifted left by j, the result puts
+// each pixel at bit j of its column's byte, which is where row j of a band goes.
+constexpr std::array<std::uint64_t, 256> makeSpread() {
+  std::array<std::uint64_t, 256> spread{};
+  for (unsigned b = 0; b < 256; ++b) {
+    for (unsigned k = 0; k < 8; ++k) {
+      spread[b] |= static_cast<std::uint64_t>((b >> (7 - k)) & 1u) << (8 * k);
     }
-    fntbuf[c] = static_cast<std::uint8_t>(upper);
-    fntbuf[kColumns + c] = static_cast<std::uint8_t>(lower);
   }
+  return spread;
+}
+constexpr std::array<std::uint64_t, 256> kSpread = makeSpread();
+
+}  // namespace
+
+void convBDF2KUVRA() {
+  // The record in four strips of 8 bytes: upper band columns 0-7 and 8-15,
+  // then lower band columns 0-7 and 8-15.
+  std::uint64_t strips[4] = {0, 0, 0, 0};
+  for (int r = 0; r < kCellRows; ++r) {
+    const auto row = static_cast<unsigned>(bmpbuf[r]);
+    const int band = r / kBandRows;
+    const int j = r % kBandRows;
+    strips[2 * band] |= kSpread[(row >> 8) & 0xFFu] << j;
+    strips[2 * band + 1] |= kSpread[row & 0xFFu] << j;
+  }
+  for (int k = 0; k < kRecordSize; ++k) {
+    fntbuf[k] = static_cast<std::uint8_t>(strips[k / 8] >> (8 * (k % 8)));
+  }
+  static_assert(kRecordSize == 2 * kColumns, "two bands of 16 column bytes");
 }

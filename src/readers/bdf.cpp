@@ -17,8 +17,12 @@ struct GlyphBox {
   int yoff;
 };
 
-bool startsWith(const char* line, const char* keyword) {
-  return std::strncmp(line, keyword, std::strlen(keyword)) == 0;
+LineSource fontfile;
+
+// The line buffer is longer than any keyword, so a plain byte compare serves.
+template <std::size_t N>
+bool startsWith(const char* line, const char (&keyword)[N]) {
+  return std::memcmp(line, keyword, N - 1) == 0;
 }
 
 bool isLineEnd(char c) {
@@ -71,10 +75,19 @@ int shiftRow(int value, long long shift) {
   return (value << -shift) & 0xFFFF;
 }
 
-bool openFont(const char* path) {
+void startFont(std::FILE* file) {
   std::memset(fbbx, 0, sizeof fbbx);
-  fp = openInput(path, "rb");
-  return fp != nullptr;
+  fp = file;
+  startLines(&fontfile, file);
+}
+
+bool openFont(const char* path) {
+  std::FILE* file = openInput(path, "rb");
+  if (file == nullptr) {
+    return false;
+  }
+  startFont(file);
+  return true;
 }
 
 bool closeFont() {
@@ -90,8 +103,8 @@ int getFont() {
   GlyphBox box{0, 0, 0, 0};
   bool inBitmap = false;
   long long rows = 0;
-  char line[kLineBuffer];
-  while (readLine(fp, line)) {
+  const char* line = fontfile.line;
+  while (readLine(&fontfile)) {
     if (inBitmap) {
       if (startsWith(line, "ENDCHAR")) {
         break;

@@ -7,6 +7,8 @@
 #ifndef FONTGRAFT_READERS_BDF_H
 #define FONTGRAFT_READERS_BDF_H
 
+#include <cstdio>
+
 // What getFont returns once the font holds no further glyph.
 constexpr int kEndOfFont = -1;
 
@@ -14,6 +16,9 @@ constexpr int kEndOfFont = -1;
 // box is 0 until the font's FONTBOUNDINGBOX line is read. Returns false when
 // the path cannot be read as a file.
 bool openFont(const char* path);
+
+// Starts reading a new font from `file`, which becomes `fp`.
+void startFont(std::FILE* file);
 
 // Closes `fp`. Returns false when closing fails.
 bool closeFont();

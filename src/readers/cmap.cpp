@@ -16,6 +16,7 @@ namespace {
 constexpr int kGlyphIndexes = 65536;
 constexpr std::uint32_t kMapped = 0x10000;
 std::uint32_t cmap[kGlyphIndexes];
+LineSource cmapfile;
 
 constexpr int kEncodingOffset = 15;
 constexpr int kMappingOffset = 8;
@@ -57,9 +58,10 @@ int readCmap(const char* path) {
     return 0;
   }
   clearCmap();
-  char line[kLineBuffer];
+  startLines(&cmapfile, file);
+  const char* line = cmapfile.line;
   bool inMapping = false;
-  while (readLine(file, line)) {
+  while (readLine(&cmapfile)) {
     CmapEntry entry{};
     if (!inMapping) {
       inMapping = opensMappingSection(line);

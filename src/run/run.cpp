@@ -1,5 +1,6 @@
 #include "run/run.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "common/state.h"
@@ -16,6 +17,19 @@ constexpr int kFontArg = 2;
 constexpr int kOptionArg = 3;
 constexpr int kCmapArg = 4;
 
+// Prints the report line "address:0x%08X font:U+%04X" for a written slot.
+void printReport(std::uint32_t slot, std::uint16_t code) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  char text[] = "address:0x00000000 font:U+0000\n";
+  for (int i = 0; i < 8; ++i) {
+    text[10 + i] = kDigits[(slot >> (28 - 4 * i)) & 0xFu];
+  }
+  for (int i = 0; i < 4; ++i) {
+    text[26 + i] = kDigits[(code >> (12 - 4 * i)) & 0xFu];
+  }
+  std::fwrite(text, 1, sizeof text - 1, stdout);
+}
+
 // The glyph just read: pack it, find its character code and, when it has one,
 // put its record at the code's slot and report the slot.
 void placeGlyph() {
@@ -30,8 +44,7 @@ void placeGlyph() {
   address = slotAddress(uccode);
   if (isValidAddress(address) != 0) {
     writeKuvraFont(address);
-    std::printf("address:0x%08X font:U+%04X\n", static_cast<unsigned>(address),
-                static_cast<unsigned>(uccode));
+    printReport(address, uccode);
   }
 }
 
