@@ -1,6 +1,7 @@
 #include "firmware/record.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "common/state.h"
@@ -32,10 +33,10 @@ void convBDF2KUVRA() {
   std::uint64_t strips[4] = {0, 0, 0, 0};
   for (int r = 0; r < kCellRows; ++r) {
     const auto row = static_cast<unsigned>(bmpbuf[r]);
-    const int band = r / kBandRows;
+    const auto left = static_cast<std::size_t>(r / kBandRows) * 2;  // strip of columns 0-7
     const int j = r % kBandRows;
-    strips[2 * band] |= kSpread[(row >> 8) & 0xFFu] << j;
-    strips[2 * band + 1] |= kSpread[row & 0xFFu] << j;
+    strips[left] |= kSpread[(row >> 8) & 0xFFu] << j;
+    strips[left + 1] |= kSpread[row & 0xFFu] << j;
   }
   for (int k = 0; k < kRecordSize; ++k) {
     fntbuf[k] = static_cast<std::uint8_t>(strips[k / 8] >> (8 * (k % 8)));
