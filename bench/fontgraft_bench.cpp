@@ -1,4 +1,4 @@
-// Speed of the whole run and of its stages on the largest input: a font of
+// Speed of the whole run and of the glyph reader on the largest input: a font of
 // 65,536 glyphs of 16 x 14 pixels and a code map of 65,535 mapping lines.
 //
 //   cmake -S . -B build-bench -DFONTGRAFT_BENCHMARKS=ON && cmake --build build-bench
@@ -11,10 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/state.h"
-#include "firmware/record.h"
 #include "readers/bdf.h"
-#include "readers/cmap.h"
 #include "run/run.h"
 
 namespace {
@@ -81,13 +78,6 @@ void BM_WholeRun(benchmark::State& state) {
 }
 BENCHMARK(BM_WholeRun)->Unit(benchmark::kMillisecond);
 
-void BM_ReadCmap(benchmark::State& state) {
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(readCmap(inputs().cmap.c_str()));
-  }
-}
-BENCHMARK(BM_ReadCmap)->Unit(benchmark::kMillisecond);
-
 void BM_GetFont(benchmark::State& state) {
   for (auto _ : state) {
     openFont(inputs().font.c_str());
@@ -100,20 +90,6 @@ void BM_GetFont(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_GetFont)->Unit(benchmark::kMillisecond);
-
-void BM_Pack(benchmark::State& state) {
-  unsigned seed = 7;
-  for (int& row : bmpbuf) {
-    seed = seed * 1103515245u + 12345u;
-    row = static_cast<int>((seed >> 8) & 0xFFFF);
-  }
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(bmpbuf);
-    convBDF2KUVRA();
-    benchmark::DoNotOptimize(fntbuf);
-  }
-}
-BENCHMARK(BM_Pack);
 
 }  // namespace
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -13,80 +15,46 @@
 
 namespace {
 
-struct PackCase {
-  const char* name;
-  std::vector<std::pair<int, int>> rows;     // cell row, value
-  std::vector<std::pair<int, int>> nonZero;  // record byte, value; all others 0
-};
+// A record of zeros but for runs of equal bytes: {first byte, count, value}.
+std::vector<int> record(const std::vector<std::array<int, 3>>& runs) {
+  std::vector<int> bytes(kRecordSize, 0);
+  for (const auto& [first, count, value] : runs) {
+    std::fill_n(bytes.begin() + first, count, value);
+  }
+  return bytes;
+}
 
 TEST(ConvBDF2KUVRA, PacksColumnStrips) {
-  std::vector<std::pair<int, int>> column0;
-  std::vector<std::pair<int, int>> diagonal;
-  std::vector<std::pair<int, int>> diagonalBytes;
+  struct PackCase {
+    const char* name;
+    std::vector<int> cell;  // rows 0, 1, ...; the rest blank
+    std::vector<int> record;
+  };
+  const std::vector<int> diagonal = {0x8000, 0x4000, 0x2000, 0x1000, 0x800, 0x400, 0x200, 0x100,
+                                     0x80,   0x40,   0x20,   0x10,   0x8,   0x4,   0x2,   0x1};
+  std::vector<int> diagonalBytes(kRecordSize, 0);
   for (int r = 0; r < kCellRows; ++r) {
-    column0.push_back({r, 0x8000});
-    diagonal.push_back({r, 0x8000 >> r});
-    diagonalBytes.push_back({r < 8 ? r : 16 + r, 1 << (r % 8)});
+    diagonalBytes[static_cast<std::size_t>(r < 8 ? r : 16 + r)] = 1 << (r % 8);
   }
   const PackCase cases[] = {
-      {"empty cell", {}, {}},
-      {"top-left pixel", {{0, 0x8000}}, {{0, 0x01}}},
-      {"row 0 full",
-       {{0, 0xFFFF}},
-       {{0, 1},
-        {1, 1},
-        {2, 1},
-        {3, 1},
-        {4, 1},
-        {5, 1},
-        {6, 1},
-        {7, 1},
-        {8, 1},
-        {9, 1},
-        {10, 1},
-        {11, 1},
-        {12, 1},
-        {13, 1},
-        {14, 1},
-        {15, 1}}},
+      {"empty cell", {}, record({})},
+      {"top-left pixel", {0x8000}, record({{0, 1, 0x01}})},
+      {"row 0 full", {0xFFFF}, record({{0, 16, 0x01}})},
       {"row 15 full",
-       {{15, 0xFFFF}},
-       {{16, 0x80},
-        {17, 0x80},
-        {18, 0x80},
-        {19, 0x80},
-        {20, 0x80},
-        {21, 0x80},
-        {22, 0x80},
-        {23, 0x80},
-        {24, 0x80},
-        {25, 0x80},
-        {26, 0x80},
-        {27, 0x80},
-        {28, 0x80},
-        {29, 0x80},
-        {30, 0x80},
-        {31, 0x80}}},
-      {"column 0 full", column0, {{0, 0xFF}, {16, 0xFF}}},
-      {"column 15, rows 0 to 7",
-       {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}},
-       {{15, 0xFF}}},
+       {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFFFF},
+       record({{16, 16, 0x80}})},
+      {"column 0 full", std::vector<int>(16, 0x8000), record({{0, 1, 0xFF}, {16, 1, 0xFF}})},
+      {"column 15, rows 0 to 7", std::vector<int>(8, 1), record({{15, 1, 0xFF}})},
       {"diagonal", diagonal, diagonalBytes},
-      {"bits above 15 are not read", {{3, 0x7FFF0000}}, {}},
+      {"bits above 15 are not read", {0, 0, 0, 0x7FFF0000}, record({})},
   };
   for (const PackCase& c : cases) {
     SCOPED_TRACE(c.name);
     std::memset(bmpbuf, 0, sizeof bmpbuf);
     std::memset(fntbuf, 0xAA, sizeof fntbuf);  // a previous glyph's record
-    for (auto [row, value] : c.rows) {
-      bmpbuf[row] = value;
-    }
+    std::copy(c.cell.begin(), c.cell.end(), bmpbuf);
     convBDF2KUVRA();
-    std::vector<int> expected(kRecordSize, 0);
-    for (auto [byte, value] : c.nonZero) {
-      expected[static_cast<std::size_t>(byte)] = value;
-    }
-    EXPECT_EQ(std::vector<int>(fntbuf, fntbuf + kRecordSize), expected);
+    EXPECT_EQ(std::vector<int>(fntbuf, fntbuf + kRecordSize), c.record);
   }
 }
 

@@ -17,32 +17,19 @@ struct ScanCase {
 };
 
 TEST(ScanPattern, ConvertsLikeTheCLibraryScanner) {
+  // The random comparison below covers the common shapes; these are the
+  // corners it rarely reaches.
   const ScanCase cases[] = {
-      {"BBX 8 10 1 -1", "BBX %d %d %d %d", 4, {8, 10, 1, -1}},
       {"BBX8\t10   +1 -1x", "BBX %d %d %d %d", 4, {8, 10, 1, -1}},
       {"BBX 8 10 x 4", "BBX %d %d %d %d", 2, {8, 10}},
-      {"BBXX 8", "BBX %d", 0, {}},
-      {"BBX - 4", "BBX %d", 0, {}},
-      {"STARTCHAR glyphID:0024", "STARTCHAR glyphID:%4x", 1, {0x24}},
       {"STARTCHAR glyphID:12345", "STARTCHAR glyphID:%4x", 1, {0x1234}},
       {"STARTCHAR glyphID:0x1f", "STARTCHAR glyphID:%4x", 1, {0x1f}},
       {"STARTCHAR glyphID:-0x1f", "STARTCHAR glyphID:%4x", 1, {-1}},
       {"STARTCHAR glyphID:0xg", "STARTCHAR glyphID:%4x", 1, {0}},
-      {"STARTCHAR glyphID:-fff", "STARTCHAR glyphID:%4x", 1, {-0xfff}},
-      {"STARTCHAR glyphID: aB", "STARTCHAR glyphID:%4x", 1, {0xab}},
-      {"STARTCHAR glyphID:x1", "STARTCHAR glyphID:%4x", 0, {}},
-      {"STARTCHAR glyphid:1", "STARTCHAR glyphID:%4x", 0, {}},
-      {"Specific ID: 1", "Specific ID:%4d", 1, {1}},
-      {"SpecificID:1", "Specific ID:%4d", 1, {1}},
       {"Specific ID:    -0001", "Specific ID:%4d", 1, {0}},
-      {"Specific ID:10", "Specific ID:%4d", 1, {10}},
-      {"Char 0041 -> Index 36", "Char %4X -> Index %d", 2, {0x41, 36}},
-      {"Char 41->Index 36\r\n", "Char %4X -> Index %d", 2, {0x41, 36}},
-      {"Char 00041 -> Index 36", "Char %4X -> Index %d", 1, {0x4}},
       {"Char 0041 -> Index 4294967297", "Char %4X -> Index %d", 2, {0x41, 1}},
       {"Char 0041 -> Index 99999999999999999999", "Char %4X -> Index %d", 2, {0x41, -1}},
       {"Char 0041 -> Index -99999999999999999999", "Char %4X -> Index %d", 2, {0x41, 0}},
-      {"", "Char %4X", 0, {}},
   };
   for (const ScanCase& c : cases) {
     int out[4] = {};

@@ -31,8 +31,8 @@ struct RunResult {
   std::string out;
 };
 
-// Runs the built utility with `args` (program name excluded), capturing its
-// standard output; standard error must stay empty.
+// Runs the built utility with `args` (program name excluded), capturing what
+// it prints.
 RunResult runTool(const std::vector<std::string>& args);
 
 #endif
