@@ -8,24 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
-#include <vector>
-
-namespace scratch {
-
-// Paths to remove at exit, the folder last.
-inline std::vector<std::string>& made() {
-  static std::vector<std::string> paths;
-  return paths;
-}
-
-inline void removeAll() {
-  for (auto it = made().rbegin(); it != made().rend(); ++it) {
-    std::remove(it->c_str());
-  }
-}
-
-}  // namespace scratch
 
 // `name` inside a private folder made once per process.
 inline std::string scratchFile(const char* name) {
@@ -35,13 +19,14 @@ inline std::string scratchFile(const char* name) {
     if (mkdtemp(pattern.data()) == nullptr) {
       std::abort();
     }
-    scratch::made().push_back(pattern);
-    std::atexit(scratch::removeAll);
     return pattern;
   }();
-  const std::string path = dir + "/" + name;
-  scratch::made().insert(scratch::made().begin() + 1, path);
-  return path;
+  static const int removal = std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+  });
+  static_cast<void>(removal);
+  return dir + "/" + name;
 }
 
 inline void writeScratch(const std::string& path, const std::uint8_t* data, std::size_t size) {

@@ -29,13 +29,15 @@ void addEntry(const CmapEntry& entry) {
   ++cmapsize;
 }
 
-}  // namespace
-
+// Reads an encoding line from its 16th character on: true when its specific
+// ID is 1, which opens the mapping section.
 bool opensMappingSection(const char* line) {
   int id = 0;
   return scanPattern(line + kEncodingOffset, "Specific ID:%4d", &id, 1) == 1 && id == 1;
 }
 
+// Reads a mapping line from its 9th character on: true, with `entry` filled,
+// when both numbers convert.
 bool scanMappingLine(const char* line, CmapEntry* entry) {
   int values[2] = {0, 0};
   if (scanPattern(line + kMappingOffset, "Char %4X -> Index %d", values, 2) != 2) {
@@ -45,6 +47,8 @@ bool scanMappingLine(const char* line, CmapEntry* entry) {
   entry->glyph = static_cast<std::uint16_t>(values[1] & 0xFFFF);
   return true;
 }
+
+}  // namespace
 
 void clearCmap() {
   std::memset(cmap, 0, sizeof cmap);

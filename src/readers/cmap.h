@@ -32,12 +32,4 @@ std::uint16_t getCharCode(int glyphId);
 // Empties the code map: every lookup then yields 0.
 void clearCmap();
 
-// Reads a mapping line from its 9th character on. Returns true and fills
-// `entry` when both numbers convert.
-bool scanMappingLine(const char* line, CmapEntry* entry);
-
-// Reads an encoding line from its 16th character on. Returns true when it
-// opens the mapping section (its specific ID is 1).
-bool opensMappingSection(const char* line);
-
 #endif
