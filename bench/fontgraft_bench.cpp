@@ -1,5 +1,6 @@
-// Speed of the whole run and of the glyph reader on the largest input: a font of
-// 65,536 glyphs of 16 x 14 pixels and a code map of 65,535 mapping lines.
+// Micro-benchmarks of the hot pieces on the largest input, in-process:
+// the whole run, the code map reader and its lookups, the glyph reader, row
+// parsing and record packing.
 //
 //   cmake -S . -B build-bench -DFONTGRAFT_BENCHMARKS=ON && cmake --build build-bench
 //   build-bench/bench/fontgraft_bench
@@ -8,63 +9,35 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
+#include "common/state.h"
+#include "firmware/record.h"
 #include "readers/bdf.h"
+#include "readers/cmap.h"
 #include "run/run.h"
+#include "worst_case.h"
 
 namespace {
 
-struct Inputs {
-  std::string dir;
-  std::string font;
-  std::string cmap;
-  std::string image;
-};
-
-// Writes the largest font, its code map and a blank image once per process.
-const Inputs& inputs() {
-  static const Inputs made = [] {
+// The largest input, written once per process.
+const std::string& folder() {
+  static const std::string made = [] {
     char pattern[] = "/tmp/fontgraft-bench-XXXXXX";
-    Inputs in{mkdtemp(pattern), "", "", ""};
-    in.font = in.dir + "/large.bdf";
-    in.cmap = in.dir + "/large-cmap.txt";
-    in.image = in.dir + "/firmware.bin";
-    std::FILE* font = std::fopen(in.font.c_str(), "w");
-    std::fputs("STARTFONT 2.1\nFONTBOUNDINGBOX 16 16 0 -2\nCHARS 65536\n", font);
-    unsigned seed = 1;
-    for (int g = 0; g < 65536; ++g) {
-      std::fprintf(font,
-                   "STARTCHAR glyphID:%04x\nENCODING %d\nSWIDTH 1000 0\nDWIDTH 16 0\n"
-                   "BBX 16 14 -2 -2\nBITMAP\n",
-                   g, g);
-      for (int row = 0; row < 14; ++row) {
-        seed = seed * 1103515245u + 12345u;
-        std::fprintf(font, "%04X\n", (seed >> 8) & 0xFFFF);
-      }
-      std::fputs("ENDCHAR\n", font);
+    if (mkdtemp(pattern) == nullptr || !worst_case::write(pattern)) {
+      std::fputs("fontgraft_bench: cannot write the input under /tmp\n", stderr);
+      std::exit(1);
     }
-    std::fputs("ENDFONT\n", font);
-    std::fclose(font);
-    std::FILE* cmap = std::fopen(in.cmap.c_str(), "w");
-    std::fputs("               Specific ID: 1\n", cmap);
-    for (int g = 0; g < 65535; ++g) {
-      std::fprintf(cmap, "        Char %04X -> Index %d\n", (g * 7919) % 65535 + 1, g);
-    }
-    std::fclose(cmap);
-    std::FILE* image = std::fopen(in.image.c_str(), "w");
-    std::fseek(image, 0x34C928 + 65536 * 32 - 1, SEEK_SET);
-    std::fputc(0, image);
-    std::fclose(image);
-    return in;
+    return std::string(pattern);
   }();
   return made;
 }
 
 void BM_WholeRun(benchmark::State& state) {
-  const Inputs& in = inputs();
-  const char* argv[] = {"fontgraft", in.image.c_str(), in.font.c_str(), "-c", in.cmap.c_str()};
+  const std::string image = worst_case::imagePath(folder());
+  const std::string font = worst_case::fontPath(folder());
+  const std::string cmap = worst_case::cmapPath(folder());
+  const char* argv[] = {"fontgraft", image.c_str(), font.c_str(), "-c", cmap.c_str()};
   std::FILE* saved = stdout;
   for (auto _ : state) {
     stdout = std::fopen("/dev/null", "w");
@@ -78,9 +51,32 @@ void BM_WholeRun(benchmark::State& state) {
 }
 BENCHMARK(BM_WholeRun)->Unit(benchmark::kMillisecond);
 
-void BM_GetFont(benchmark::State& state) {
+void BM_ReadCmap(benchmark::State& state) {
+  const std::string cmap = worst_case::cmapPath(folder());
   for (auto _ : state) {
-    openFont(inputs().font.c_str());
+    benchmark::DoNotOptimize(readCmap(cmap.c_str()));
+  }
+}
+BENCHMARK(BM_ReadCmap)->Unit(benchmark::kMillisecond);
+
+// One lookup per glyph ID, in font order.
+void BM_GetCharCode(benchmark::State& state) {
+  readCmap(worst_case::cmapPath(folder()).c_str());
+  for (auto _ : state) {
+    unsigned sum = 0;
+    for (int id = 0; id < worst_case::kGlyphs; ++id) {
+      sum += getCharCode(id);
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * worst_case::kGlyphs);
+}
+BENCHMARK(BM_GetCharCode);
+
+void BM_GetFont(benchmark::State& state) {
+  const std::string font = worst_case::fontPath(folder());
+  for (auto _ : state) {
+    openFont(font.c_str());
     int glyphs = 0;
     while (getFont() != kEndOfFont) {
       ++glyphs;
@@ -90,6 +86,30 @@ void BM_GetFont(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_GetFont)->Unit(benchmark::kMillisecond);
+
+void BM_RowValue(benchmark::State& state) {
+  static const char rows[] = "0000\n927F\n08BC\n30F1\n1179\n4D3D\n1244\n757B\n";
+  for (auto _ : state) {
+    int sum = 0;
+    for (std::size_t at = 0; at + 5 <= sizeof rows - 1; at += 5) {
+      sum += rowValue(Line{rows + at, 5});
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * 8);
+}
+BENCHMARK(BM_RowValue);
+
+void BM_Pack(benchmark::State& state) {
+  for (int r = 0; r < kCellRows; ++r) {
+    bmpbuf[r] = worst_case::glyphRow(r, r);
+  }
+  for (auto _ : state) {
+    convBDF2KUVRA();
+    benchmark::DoNotOptimize(fntbuf);
+  }
+}
+BENCHMARK(BM_Pack);
 
 }  // namespace
 

@@ -189,9 +189,7 @@ TEST(RowValue, TakesEachDigitPlace) {
       {"123\n", -1},
   };
   for (const auto& [text, value] : cases) {
-    char line[kLineBuffer] = {};
-    std::memcpy(line, text.data(), text.size());
-    EXPECT_EQ(rowValue(line), value) << text;
+    EXPECT_EQ(rowValue(Line{text.data(), text.size()}), value) << text;
   }
 }
 

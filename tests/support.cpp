@@ -39,15 +39,19 @@ std::FILE* streamOf(const std::string& bytes) {
   return stream;
 }
 
-RunResult runTool(const std::vector<std::string>& args) {
-  // Standard error joins standard output, so any text there fails a comparison.
-  std::string command = FONTGRAFT_BIN;
+namespace {
+
+// Runs `binary` with `args`; standard error goes where `stderrTo` says (a
+// shell redirection).
+RunResult runCommand(const std::string& binary, const std::vector<std::string>& args,
+                     const std::string& stderrTo) {
+  std::string command = binary;
   for (const std::string& arg : args) {
     command += " '" + arg + "'";  // the tests' arguments hold no quotes
   }
-  command += " 2>&1";
+  command += " " + stderrTo;
   std::FILE* pipe = popen(command.c_str(), "r");
-  RunResult result{-1, ""};
+  RunResult result{-1, "", ""};
   char chunk[4096];
   std::size_t n = 0;
   while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
@@ -56,4 +60,11 @@ RunResult runTool(const std::vector<std::string>& args) {
   const int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+}  // namespace
+
+RunResult runTool(const std::vector<std::string>& args) {
+  // Standard error joins standard output, so any text there fails a comparison.
+  return runCommand(FONTGRAFT_BIN, args, "2>&1");
 }

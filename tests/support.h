@@ -14,6 +14,7 @@ class TempDir {
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
 
  private:
@@ -29,6 +30,7 @@ std::FILE* streamOf(const std::string& bytes);
 struct RunResult {
   int status;
   std::string out;
+  std::string err;  // empty when it joins `out`
 };
 
 // Runs the built utility with `args` (program name excluded), capturing what

@@ -4,6 +4,19 @@
 
 namespace {
 
+// Reads a line: past its end it reads NUL, like a cleared line buffer, so the
+// scan stops there as it does at a NUL inside the line.
+struct Cursor {
+  const unsigned char* at;
+  const unsigned char* end;
+
+  unsigned char operator*() const { return at < end ? *at : 0; }
+  Cursor& operator++() {
+    ++at;
+    return *this;
+  }
+};
+
 // White space as the C scanner knows it: blank, \t, \n, \v, \f and \r.
 bool isSpace(unsigned char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
@@ -29,9 +42,9 @@ int low32(std::uint64_t bits) {
 // unsigned) conversion of at most `width` characters (-1: no limit). On
 // success advances `*in` past it, stores the value and returns true.
 template <int Base>
-bool scanNumber(const unsigned char** in, int width, int* value) {
+bool scanNumber(Cursor* in, int width, int* value) {
   constexpr auto kBase = static_cast<std::uint64_t>(Base);
-  const unsigned char* p = *in;
+  Cursor p = *in;
   while (isSpace(*p)) {
     ++p;
   }
@@ -96,8 +109,9 @@ bool scanNumber(const unsigned char** in, int width, int* value) {
 
 }  // namespace
 
-int scanPattern(const char* text, const char* pattern, int* out, int maxOut) {
-  const auto* in = reinterpret_cast<const unsigned char*>(text);
+int scanPattern(Line line, const char* pattern, int* out, int maxOut) {
+  const auto* text = reinterpret_cast<const unsigned char*>(line.text);
+  Cursor in{text, text + line.length};
   int count = 0;
   for (const char* p = pattern; *p != '\0';) {
     const auto pc = static_cast<unsigned char>(*p);

@@ -1,7 +1,5 @@
 #include "common/textfile.h"
 
-#include <cstring>
-
 namespace {
 
 // Refills the block once everything in it has been taken. Returns false when
@@ -27,36 +25,50 @@ void startLines(LineSource* source, std::FILE* file) {
   source->file = file;
   source->pos = 0;
   source->len = 0;
-  source->used = sizeof source->line;
   source->ended = false;
+  source->line = Line{source->joined, 0};
 }
 
 bool readLine(LineSource* source) {
-  std::size_t n = 0;  // characters of the line so far
+  if (!refill(source)) {
+    source->line = Line{source->joined, 0};
+    return false;
+  }
+  const char* start = source->block + source->pos;
+  const std::size_t held = source->len - source->pos;
+  const std::size_t limit = held < static_cast<std::size_t>(kLineMax) ? held : kLineMax;
+  const void* end = std::memchr(start, '\n', limit);
+  if (end != nullptr || held >= static_cast<std::size_t>(kLineMax)) {
+    // The line, or a whole piece of it, lies in the block.
+    const std::size_t length =
+        end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - start) + 1
+                       : limit;
+    source->line = Line{start, length};
+    source->pos += length;
+    return true;
+  }
+  // The block ends inside the line: put it together from the blocks.
+  std::size_t n = 0;
   bool complete = false;
   while (!complete && n < static_cast<std::size_t>(kLineMax) && refill(source)) {
-    const char* start = source->block + source->pos;
+    const char* from = source->block + source->pos;
     std::size_t take = source->len - source->pos;
     if (take > kLineMax - n) {
       take = kLineMax - n;
     }
-    const void* end = std::memchr(start, '\n', take);
-    if (end != nullptr) {
-      take = static_cast<std::size_t>(static_cast<const char*>(end) - start) + 1;
+    const void* lineEnd = std::memchr(from, '\n', take);
+    if (lineEnd != nullptr) {
+      take = static_cast<std::size_t>(static_cast<const char*>(lineEnd) - from) + 1;
       complete = true;
     }
-    std::memcpy(source->line + n, start, take);
+    std::memcpy(source->joined + n, from, take);
     n += take;
     source->pos += take;
   }
   if (!complete && source->ended && source->pos >= source->len && std::ferror(source->file) != 0) {
     n = 0;  // a read error ends the input; the line it cut is not taken
   }
-  // Clear what the previous line left past this one's end.
-  if (source->used > n) {
-    std::memset(source->line + n, 0, source->used - n);
-  }
-  source->used = n;
+  source->line = Line{source->joined, n};
   return n > 0;
 }
 

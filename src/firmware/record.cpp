@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "common/state.h"
 
@@ -38,8 +39,12 @@ void convBDF2KUVRA() {
     strips[left] |= kSpread[(row >> 8) & 0xFFu] << j;
     strips[left + 1] |= kSpread[row & 0xFFu] << j;
   }
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(fntbuf, strips, sizeof strips);  // byte k of a strip: bits 8k to 8k + 7
+#else
   for (int k = 0; k < kRecordSize; ++k) {
     fntbuf[k] = static_cast<std::uint8_t>(strips[k / 8] >> (8 * (k % 8)));
   }
+#endif
   static_assert(kRecordSize == 2 * kColumns, "two bands of 16 column bytes");
 }

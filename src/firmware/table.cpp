@@ -1,17 +1,36 @@
 #include "firmware/table.h"
 
+#include <bitset>
+#include <cstddef>
 #include <cstring>
 
 #include "common/state.h"
 
 namespace {
 
-constexpr int kWordBits = 64;
-std::uint8_t staged[kSlots][kRecordSize];
-std::uint64_t stagedBits[kSlots / kWordBits];
+// Staged records in the order their slots were first staged, so that staging
+// writes memory in sequence; `recordOfSlot` holds the record's index for each
+// slot in `staged`.
+std::uint8_t records[kSlots][kRecordSize];
+std::uint16_t recordOfSlot[kSlots];
+std::bitset<kSlots> staged;
+std::uint32_t recordCount;
+
+// Records go out through this buffer, in slot order.
+constexpr int kOutRecords = 2048;
+std::uint8_t out[kOutRecords][kRecordSize];
 
 bool isStaged(int slot) {
-  return ((stagedBits[slot / kWordBits] >> (slot % kWordBits)) & 1u) != 0;
+  return staged.test(static_cast<std::size_t>(slot));
+}
+
+bool writeOut(std::FILE* image, int count) {
+  const auto n = static_cast<std::size_t>(count);
+  if (std::fwrite(out, kRecordSize, n, image) != n) {
+    std::puts("firmware file write failed.");
+    return false;
+  }
+  return true;
 }
 
 // Writes slots [first, end) into the image, which are all staged.
@@ -21,12 +40,18 @@ bool writeRun(std::FILE* image, int first, int end) {
     std::puts("firmware file seek failed.");
     return false;
   }
-  const auto count = static_cast<std::size_t>(end - first);
-  if (std::fwrite(staged[first], kRecordSize, count, image) != count) {
-    std::puts("firmware file write failed.");
-    return false;
+  int held = 0;
+  for (int slot = first; slot < end; ++slot) {
+    if (held == kOutRecords) {
+      if (!writeOut(image, held)) {
+        return false;
+      }
+      held = 0;
+    }
+    std::memcpy(out[held], records[recordOfSlot[slot]], kRecordSize);
+    ++held;
   }
-  return true;
+  return writeOut(image, held);
 }
 
 }  // namespace
@@ -49,18 +74,17 @@ void writeKuvraFont(std::uint32_t address) {
   if (isValidAddress(address) == 0 || (address - kTableStart) % kRecordSize != 0) {
     return;  // not a slot: nothing of the image may change
   }
-  const auto slot = static_cast<int>((address - kTableStart) / kRecordSize);
-  std::memcpy(staged[slot], fntbuf, kRecordSize);
-  stagedBits[slot / kWordBits] |= std::uint64_t{1} << (slot % kWordBits);
+  const auto slot = (address - kTableStart) / kRecordSize;
+  if (!staged.test(slot)) {
+    staged.set(slot);
+    recordOfSlot[slot] = static_cast<std::uint16_t>(recordCount++);
+  }
+  std::memcpy(records[recordOfSlot[slot]], fntbuf, kRecordSize);
 }
 
 bool flushKuvraFont(std::FILE* image) {
   bool ok = true;
-  for (int slot = 0; ok && slot < kSlots;) {
-    if (stagedBits[slot / kWordBits] == 0) {
-      slot = (slot / kWordBits + 1) * kWordBits;  // nothing staged in the rest of this word
-      continue;
-    }
+  for (int slot = 0; ok && recordCount != 0 && slot < kSlots;) {
     if (!isStaged(slot)) {
       ++slot;
       continue;
@@ -76,6 +100,7 @@ bool flushKuvraFont(std::FILE* image) {
     std::puts("firmware file write failed.");
     ok = false;
   }
-  std::memset(stagedBits, 0, sizeof stagedBits);
+  staged.reset();
+  recordCount = 0;
   return ok;
 }

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+#include "common/textfile.h"
+
 // What getFont returns once the font holds no further glyph.
 constexpr int kEndOfFont = -1;
 
@@ -33,7 +35,7 @@ int getFont();
 // Value of a bitmap row line of two or four digit places (told by the place of
 // its line end), or -1 for a line of any other width. A place that does not
 // hold a hex digit counts as 0.
-int rowValue(const char* line);
+int rowValue(Line line);
 
 // `value` moved right by `shift` columns (left when negative) within the
 // cell's 16 columns; whatever leaves the cell is lost.

@@ -1,5 +1,7 @@
 #include "readers/cmap.h"
 
+#include <bitset>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -10,37 +12,50 @@ long long cmapsize;
 
 namespace {
 
-// The map, indexed by glyph index so that a lookup takes constant time. A slot
-// holds kMapped | code once a mapping line has claimed it; the first line in
-// file order claims it, later lines for the same index are passed over.
-constexpr int kGlyphIndexes = 65536;
-constexpr std::uint32_t kMapped = 0x10000;
-std::uint32_t cmap[kGlyphIndexes];
+// The map, indexed by glyph index so that a lookup takes constant time. The
+// first mapping line in file order claims an index and sets its code; later
+// lines for the same index are passed over.
+constexpr std::size_t kGlyphIndexes = 65536;
+std::uint16_t cmap[kGlyphIndexes];
+std::bitset<kGlyphIndexes> claimed;
 LineSource cmapfile;
 
 constexpr int kEncodingOffset = 15;
 constexpr int kMappingOffset = 8;
 
 void addEntry(const CmapEntry& entry) {
-  std::uint32_t& slot = cmap[entry.glyph];
-  if (slot == 0) {
-    slot = kMapped | entry.code;
+  if (!claimed.test(entry.glyph)) {
+    claimed.set(entry.glyph);
+    cmap[entry.glyph] = entry.code;
   }
   ++cmapsize;
 }
 
 // Reads an encoding line from its 16th character on: true when its specific
 // ID is 1, which opens the mapping section.
-bool opensMappingSection(const char* line) {
+bool opensMappingSection(Line line) {
   int id = 0;
-  return scanPattern(line + kEncodingOffset, "Specific ID:%4d", &id, 1) == 1 && id == 1;
+  return scanPattern(line.from(kEncodingOffset), "Specific ID:%4d", &id, 1) == 1 && id == 1;
+}
+
+// Reads "Char XXXX -> Index N" spelled as dumps spell it, with single blanks
+// and four hex digits: true, with code and index in values[0] and values[1].
+bool readPlainMapping(Line rest, int values[2]) {
+  constexpr std::size_t kCode = 5;    // after "Char "
+  constexpr std::size_t kIndex = 19;  // after " -> Index "
+  return rest.length > kIndex && std::memcmp(rest.text, "Char ", kCode) == 0 &&
+         std::memcmp(rest.text + kCode + 4, " -> Index ", kIndex - kCode - 4) == 0 &&
+         plainHex4(rest.text + kCode, &values[0]) &&
+         plainDecimal(rest.text + kIndex, rest.length - kIndex, &values[1]) != 0;
 }
 
 // Reads a mapping line from its 9th character on: true, with `entry` filled,
 // when both numbers convert.
-bool scanMappingLine(const char* line, CmapEntry* entry) {
+bool scanMappingLine(Line line, CmapEntry* entry) {
+  const Line rest = line.from(kMappingOffset);
   int values[2] = {0, 0};
-  if (scanPattern(line + kMappingOffset, "Char %4X -> Index %d", values, 2) != 2) {
+  if (!readPlainMapping(rest, values) &&
+      scanPattern(rest, "Char %4X -> Index %d", values, 2) != 2) {
     return false;
   }
   entry->code = static_cast<std::uint16_t>(values[0] & 0xFFFF);
@@ -52,6 +67,7 @@ bool scanMappingLine(const char* line, CmapEntry* entry) {
 
 void clearCmap() {
   std::memset(cmap, 0, sizeof cmap);
+  claimed.reset();
   cmapsize = 0;
 }
 
@@ -63,20 +79,18 @@ int readCmap(const char* path) {
   }
   clearCmap();
   startLines(&cmapfile, file);
-  const char* line = cmapfile.line;
-  bool inMapping = false;
-  while (readLine(&cmapfile)) {
+  forEachLine(&cmapfile, [](Line line) { return !opensMappingSection(line); });
+  forEachLine(&cmapfile, [](Line line) {
     CmapEntry entry{};
-    if (!inMapping) {
-      inMapping = opensMappingSection(line);
-    } else if (scanMappingLine(line, &entry)) {
+    if (scanMappingLine(line, &entry)) {
       addEntry(entry);
     }
-  }
+    return true;
+  });
   std::fclose(file);
   return 1;
 }
 
 std::uint16_t getCharCode(int glyphId) {
-  return static_cast<std::uint16_t>(cmap[static_cast<unsigned>(glyphId) & 0xFFFFu]);
+  return cmap[static_cast<unsigned>(glyphId) & 0xFFFFu];
 }

@@ -1,7 +1,9 @@
 #include "run/run.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "common/state.h"
 #include "firmware/record.h"
@@ -17,17 +19,38 @@ constexpr int kFontArg = 2;
 constexpr int kOptionArg = 3;
 constexpr int kCmapArg = 4;
 
+// The report lines, gathered and handed to standard output in large writes
+// rather than one call per line.
+constexpr char kReportLine[] = "address:0x00000000 font:U+0000\n";
+constexpr std::size_t kReportLength = sizeof kReportLine - 1;
+char reports[kReportLength * 2048];
+std::size_t reportsUsed;
+
+void flushReports() {
+  std::fwrite(reports, 1, reportsUsed, stdout);
+  reportsUsed = 0;
+}
+
+// Puts the hex digits of `value` into text[0 .. places-1], upper case, most
+// significant first.
+void putHex(char* text, std::uint32_t value, int places) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  for (int i = places - 1; i >= 0; --i) {
+    text[i] = kDigits[value & 0xFu];
+    value >>= 4;
+  }
+}
+
 // Prints the report line "address:0x%08X font:U+%04X" for a written slot.
 void printReport(std::uint32_t slot, std::uint16_t code) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  char text[] = "address:0x00000000 font:U+0000\n";
-  for (int i = 0; i < 8; ++i) {
-    text[10 + i] = kDigits[(slot >> (28 - 4 * i)) & 0xFu];
+  if (reportsUsed + kReportLength > sizeof reports) {
+    flushReports();
   }
-  for (int i = 0; i < 4; ++i) {
-    text[26 + i] = kDigits[(code >> (12 - 4 * i)) & 0xFu];
-  }
-  std::fwrite(text, 1, sizeof text - 1, stdout);
+  char* text = reports + reportsUsed;
+  std::memcpy(text, kReportLine, kReportLength);
+  putHex(text + 10, slot, 8);
+  putHex(text + 26, code, 4);
+  reportsUsed += kReportLength;
 }
 
 // The glyph just read: pack it, find its character code and, when it has one,
@@ -91,6 +114,7 @@ int runFontgraft(int argc, const char* const* argv) {
   while (getFont() != kEndOfFont) {
     placeGlyph();
   }
+  flushReports();
   if (!flushKuvraFont(image)) {
     status = 1;
   }

@@ -1,0 +1,107 @@
+// Times fontgraft on the largest input against `wc -l` over the same font and
+// code map, the cost of merely reading them. The two run in turns, each in its
+// own process with its output sent to /dev/null, after one untimed round that
+// brings the files into the page cache. Prints both medians and their ratio.
+//
+//   fontgraft_speed <fontgraft-binary> [rounds]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "worst_case.h"
+
+extern char** environ;
+
+namespace {
+
+// Runs `argv` with standard output on /dev/null; returns the wall time in
+// milliseconds, or a negative value when it cannot run or does not exit 0.
+double timeRun(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) {
+    argv.push_back(const_cast<char*>(a.c_str()));
+  }
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  int status = 0;
+  const bool ran = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
+                   waitpid(pid, &status, 0) == pid;
+  const auto end = std::chrono::steady_clock::now();
+  posix_spawn_file_actions_destroy(&actions);
+  if (!ran || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return -1;
+  }
+  return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3) {
+    std::fputs("Syntax: fontgraft_speed <fontgraft-binary> [rounds]\n", stderr);
+    return 2;
+  }
+  const int rounds = argc == 3 ? std::atoi(argv[2]) : 21;
+  if (rounds < 1) {
+    std::fputs("fontgraft_speed: rounds must be a positive number\n", stderr);
+    return 2;
+  }
+  char pattern[] = "/tmp/fontgraft-speed-XXXXXX";
+  if (mkdtemp(pattern) == nullptr || !worst_case::write(pattern)) {
+    std::fputs("fontgraft_speed: cannot write the input files under /tmp\n", stderr);
+    return 1;
+  }
+  const std::string dir = pattern;
+  const std::string font = worst_case::fontPath(dir);
+  const std::string cmap = worst_case::cmapPath(dir);
+  const std::string image = worst_case::imagePath(dir);
+  const std::vector<std::string> fontgraft{argv[1], image, font, "-c", cmap};
+  const std::vector<std::string> wc{"wc", "-l", font, cmap};
+
+  std::vector<double> fontgraftTimes;
+  std::vector<double> wcTimes;
+  bool ok = true;
+  for (int round = 0; ok && round <= rounds; ++round) {
+    const double f = timeRun(fontgraft);
+    const double w = timeRun(wc);
+    ok = f >= 0 && w >= 0;
+    if (round > 0) {  // round 0 warms the page cache
+      fontgraftTimes.push_back(f);
+      wcTimes.push_back(w);
+    }
+  }
+  std::remove(font.c_str());
+  std::remove(cmap.c_str());
+  std::remove(image.c_str());
+  rmdir(dir.c_str());
+  if (!ok) {
+    std::fputs("fontgraft_speed: a run failed (fontgraft or wc did not exit with 0)\n", stderr);
+    return 1;
+  }
+  const double f = median(fontgraftTimes);
+  const double w = median(wcTimes);
+  std::printf("input: %d glyphs (%s), %d code map lines\n", worst_case::kGlyphs, "16 x 14", 65535);
+  std::printf("rounds:           %d\n", rounds);
+  std::printf("fontgraft median: %8.2f ms\n", f);
+  std::printf("wc -l median:     %8.2f ms\n", w);
+  std::printf("ratio:            %8.2f\n", f / w);
+  return 0;
+}

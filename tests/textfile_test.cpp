@@ -1,0 +1,78 @@
+// The line reader against a plain model: lines end after '\n', and a line
+// longer than kLineMax comes in pieces of kLineMax characters.
+#include "common/textfile.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+std::vector<std::string> modelLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t take = std::min<std::size_t>(kLineMax, text.size() - pos);
+    const std::size_t lineEnd = text.find('\n', pos);
+    if (lineEnd != std::string::npos && lineEnd < pos + take) {
+      take = lineEnd - pos + 1;
+    }
+    lines.push_back(text.substr(pos, take));
+    pos += take;
+  }
+  return lines;
+}
+
+// Reads `text` through forEachLine, stopping after every `stopEvery`-th line
+// and going on with a new call.
+std::vector<std::string> readLines(const std::string& text, int stopEvery) {
+  static LineSource source;
+  std::FILE* file = streamOf(text);
+  startLines(&source, file);
+  std::vector<std::string> lines;
+  int count = 0;
+  while (forEachLine(&source, [&](Line line) {
+    lines.emplace_back(line.text, line.length);
+    return ++count % stopEvery != 0;
+  })) {
+  }
+  std::fclose(file);
+  return lines;
+}
+
+// Texts that cross several read blocks, with line lengths around the piece
+// size, NULs and CRs, and with or without a final line end.
+TEST(ForEachLine, CutsLinesAsTheModelDoes) {
+  std::mt19937 random(99);
+  const std::size_t lengths[] = {1, 2, 5, 7, 8, 31, 63, 64, 65, 252, 253, 254, 255, 506, 507, 1000};
+  for (int round = 0; round < 12; ++round) {
+    std::string text;
+    while (text.size() < 200000) {
+      const std::size_t length =
+          round % 3 == 0 ? lengths[random() % std::size(lengths)] : random() % 40 + 1;
+      std::string line(length - 1, 'x');
+      for (char& c : line) {
+        c = "ABC0\r\0 "[random() % 7];
+      }
+      text += line + "\n";
+    }
+    if (round % 2 == 1) {
+      text.pop_back();  // no line end at the end of the file
+    }
+    const std::vector<std::string> expected = modelLines(text);
+    for (int stopEvery : {1, 3, 1000000}) {
+      ASSERT_EQ(readLines(text, stopEvery), expected)
+          << "round " << round << ", stop every " << stopEvery;
+    }
+  }
+}
+
+TEST(ForEachLine, ReadsTheEmptyFileAsNoLine) {
+  EXPECT_TRUE(readLines("", 1).empty());
+}
+
+}  // namespace
