@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,6 +56,33 @@ TEST(ConvBDF2KUVRA, PacksColumnStrips) {
     std::copy(c.cell.begin(), c.cell.end(), bmpbuf);
     convBDF2KUVRA();
     EXPECT_EQ(std::vector<int>(fntbuf, fntbuf + kRecordSize), c.record);
+  }
+}
+
+// Unpacking is the inverse of packing, both ways round: every cell comes back
+// from its record, and every record from its cell.
+TEST(ConvKUVRA2BDF, UndoesThePacking) {
+  std::mt19937 random(5);
+  for (int round = 0; round < 2000; ++round) {
+    int cell[kCellRows];
+    for (int& row : cell) {
+      row = static_cast<int>(random() & (round % 4 == 0 ? 0x8001u : 0xFFFFu));
+    }
+    std::copy(cell, cell + kCellRows, bmpbuf);
+    convBDF2KUVRA();
+    std::uint8_t record[kRecordSize];
+    std::memcpy(record, fntbuf, kRecordSize);
+    std::fill(bmpbuf, bmpbuf + kCellRows, -1);  // a previous glyph's rows
+    convKUVRA2BDF();
+    ASSERT_TRUE(std::equal(cell, cell + kCellRows, bmpbuf)) << "round " << round;
+
+    for (std::uint8_t& byte : record) {
+      byte = static_cast<std::uint8_t>(random());
+    }
+    std::memcpy(fntbuf, record, kRecordSize);
+    convKUVRA2BDF();
+    convBDF2KUVRA();
+    ASSERT_EQ(std::memcmp(fntbuf, record, kRecordSize), 0) << "round " << round;
   }
 }
 

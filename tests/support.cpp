@@ -68,3 +68,11 @@ RunResult runTool(const std::vector<std::string>& args) {
   // Standard error joins standard output, so any text there fails a comparison.
   return runCommand(FONTGRAFT_BIN, args, "2>&1");
 }
+
+RunResult runShow(const std::vector<std::string>& args) {
+  TempDir dir;
+  const std::string errors = dir.file("stderr");
+  RunResult result = runCommand(FONTGRAFT_SHOW_BIN, args, "2>'" + errors + "'");
+  result.err = readFile(errors);
+  return result;
+}

@@ -37,4 +37,8 @@ struct RunResult {
 // it prints.
 RunResult runTool(const std::vector<std::string>& args);
 
+// Runs the built viewer with `args`, capturing standard output and standard
+// error apart.
+RunResult runShow(const std::vector<std::string>& args);
+
 #endif

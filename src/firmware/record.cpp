@@ -48,3 +48,15 @@ void convBDF2KUVRA() {
 #endif
   static_assert(kRecordSize == 2 * kColumns, "two bands of 16 column bytes");
 }
+
+void convKUVRA2BDF() {
+  for (int r = 0; r < kCellRows; ++r) {
+    const std::uint8_t* band = fntbuf + (r / kBandRows) * kColumns;
+    const int bit = r % kBandRows;
+    int row = 0;
+    for (int c = 0; c < kColumns; ++c) {
+      row = row << 1 | ((band[c] >> bit) & 1);
+    }
+    bmpbuf[r] = row;
+  }
+}

@@ -11,4 +11,7 @@
 // Packs `bmpbuf` into `fntbuf`, setting all 32 bytes.
 void convBDF2KUVRA();
 
+// The inverse: unpacks `fntbuf` into `bmpbuf`, setting all 16 rows.
+void convKUVRA2BDF();
+
 #endif

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/state.h"
+
 constexpr std::uint32_t kTableStart = 0x34C928;
 constexpr std::uint32_t kLastSlot = 0x54C908;  // slot of code 0xFFFF
 constexpr int kSlots = 65536;
@@ -36,5 +38,12 @@ void writeKuvraFont(std::uint32_t address);
 // or writing fails, prints "firmware file seek failed." or "firmware file write
 // failed." once, stops, and returns false.
 bool flushKuvraFont(std::FILE* image);
+
+// Reads the records of the `count` slots from code `first` on (first + count
+// must not pass 65,536) into `out`. Returns how many of them, from the first,
+// the image holds whole; the others lie past its end. Returns -1 when the
+// image cannot be read.
+int readKuvraFont(std::FILE* image, std::uint16_t first, int count,
+                  std::uint8_t (*out)[kRecordSize]);
 
 #endif

@@ -1,0 +1,30 @@
+// The contact sheet: a PNG drawing of a range of the font table, 16 cells to
+// a row in code order, each cell's pixels scaled up, with a grid between the
+// cells.
+#ifndef FONTGRAFT_SHOW_SHEET_H
+#define FONTGRAFT_SHOW_SHEET_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "common/state.h"
+
+// What a sheet shows: the codes first..last, of which the first `present`
+// have their records in `records` (the rest lie past the end of the image).
+struct SheetRange {
+  std::uint16_t first;
+  std::uint16_t last;
+  int present;
+  const std::uint8_t (*records)[kRecordSize];
+};
+
+// False when this build has no PNG output.
+bool canWriteSheets();
+
+// Writes the sheet as a PNG to `file`, each glyph pixel drawn as `scale` x
+// `scale` pixels. A row starts at a code that is a multiple of 16; cells
+// outside the range are filled with the grid's colour, slots past the end of
+// the image with a light red. Returns false when writing fails.
+bool writeSheet(std::FILE* file, const SheetRange& range, int scale);
+
+#endif
