@@ -106,11 +106,11 @@ bool flushKuvraFont(std::FILE* image) {
 }
 
 int readKuvraFont(std::FILE* image, std::uint16_t first, int count,
-                  std::uint8_t (*out)[kRecordSize]) {
+                  std::uint8_t (*into)[kRecordSize]) {
   if (std::fseek(image, static_cast<long>(slotAddress(first)), SEEK_SET) != 0) {
     return -1;
   }
-  const std::size_t got = std::fread(out, 1, static_cast<std::size_t>(count) * kRecordSize, image);
+  const std::size_t got = std::fread(into, 1, static_cast<std::size_t>(count) * kRecordSize, image);
   if (std::ferror(image) != 0) {
     return -1;
   }

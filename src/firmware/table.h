@@ -40,10 +40,10 @@ void writeKuvraFont(std::uint32_t address);
 bool flushKuvraFont(std::FILE* image);
 
 // Reads the records of the `count` slots from code `first` on (first + count
-// must not pass 65,536) into `out`. Returns how many of them, from the first,
+// must not pass 65,536) into `into`. Returns how many of them, from the first,
 // the image holds whole; the others lie past its end. Returns -1 when the
 // image cannot be read.
 int readKuvraFont(std::FILE* image, std::uint16_t first, int count,
-                  std::uint8_t (*out)[kRecordSize]);
+                  std::uint8_t (*into)[kRecordSize]);
 
 #endif
