@@ -107,6 +107,7 @@ TEST(FontgraftShow, FailsWithOneLineAndWritesNothing) {
       {"--png", png, "--scale", "x", image, "41"},
       {"--png", png, dir.file("missing.bin"), "41"},
       {image, "41", "--png"},
+      {"--png", image, image, "41"},
   };
   for (const std::vector<std::string>& args : cases) {
     std::string shown;
@@ -120,6 +121,7 @@ TEST(FontgraftShow, FailsWithOneLineAndWritesNothing) {
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << shown << result.err;
     EXPECT_FALSE(std::filesystem::exists(png)) << shown;
     EXPECT_FALSE(std::filesystem::exists(png + ".part")) << shown;
+    EXPECT_EQ(std::filesystem::file_size(image), kTableStart + 65536 * 32) << shown;
   }
 }
 

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "common/scan.h"
 #include "common/state.h"
@@ -155,6 +157,12 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
     request->text = true;
   } else if (!canWriteSheets()) {
     return fail("this build has no PNG output: libpng was not found when it was built");
+  } else {
+    std::error_code ignored;
+    if (std::filesystem::equivalent(request->png, request->image, ignored)) {
+      return fail("the PNG file " + std::string(request->png) +
+                  " is the firmware file; give another");
+    }
   }
   return -1;
 }
@@ -198,7 +206,7 @@ int writePng(const Request& request, int present) {
   const int writeErrno = errno;
   const bool closed = std::fclose(file) == 0;
   if (!written || !closed || std::rename(part.c_str(), path.c_str()) != 0) {
-    const int error = written && closed ? errno : writeErrno;
+    const int error = written ? errno : writeErrno;  // else the close or the rename failed
     std::remove(part.c_str());
     return fail("cannot write PNG file " + path + ": " + reason(error));
   }
@@ -231,5 +239,8 @@ int runShow(int argc, const char* const* argv) {
   if (request.text) {
     printText(request, present);
   }
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  if (std::fflush(stdout) != 0) {
+    return fail("cannot write to standard output");
+  }
+  return 0;
 }
