@@ -13,8 +13,7 @@ namespace {
 
 constexpr int kPerRow = 16;  // cells in a row of the sheet
 constexpr int kCellSize = 16;
-constexpr int kMaxScale = 16;
-constexpr int kMaxWidth = kPerRow * kCellSize * kMaxScale + kPerRow + 1;
+constexpr int kMaxWidth = kPerRow * kCellSize * kMaxSheetScale + kPerRow + 1;
 
 // Palette indexes.
 constexpr png_byte kPaper = 0;
@@ -90,7 +89,7 @@ bool canWriteSheets() {
 }
 
 bool writeSheet(std::FILE* file, const SheetRange& range, int scale) {
-  if (scale < 1 || scale > kMaxScale) {
+  if (scale < 1 || scale > kMaxSheetScale) {
     return false;
   }
   const int rows = ((range.last | (kPerRow - 1)) - (range.first & ~(kPerRow - 1)) + 1) / kPerRow;

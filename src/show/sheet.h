@@ -18,6 +18,9 @@ struct SheetRange {
   const std::uint8_t (*records)[kRecordSize];
 };
 
+// The largest number of sheet pixels a glyph pixel may take each way.
+constexpr int kMaxSheetScale = 16;
+
 // False when this build has no PNG output.
 bool canWriteSheets();
 

@@ -18,7 +18,6 @@ namespace {
 
 constexpr int kCodes = 65536;
 constexpr int kDefaultScale = 4;
-constexpr int kMaxScale = 16;
 
 const char kHelp[] =
     "fontgraft-show: draws the glyphs of a firmware image's font table\n"
@@ -86,12 +85,12 @@ bool parseCode(const char* text, std::uint16_t* code) {
 bool parseScale(const char* text, int* scale) {
   int value = 0;
   for (const char* p = text; *p != '\0'; ++p) {
-    if (*p < '0' || *p > '9' || value > kMaxScale) {
+    if (*p < '0' || *p > '9' || value > kMaxSheetScale) {
       return false;
     }
     value = value * 10 + (*p - '0');
   }
-  if (*text == '\0' || value < 1 || value > kMaxScale) {
+  if (*text == '\0' || value < 1 || value > kMaxSheetScale) {
     return false;
   }
   *scale = value;
