@@ -15,6 +15,7 @@ bool refill(LineSource* source) {
   source->len = std::fread(source->block, 1, sizeof source->block, source->file);
   if (source->len < sizeof source->block) {
     source->ended = true;
+    source->failed = std::ferror(source->file) != 0;
   }
   return source->len > 0;
 }
@@ -26,6 +27,7 @@ void startLines(LineSource* source, std::FILE* file) {
   source->pos = 0;
   source->len = 0;
   source->ended = false;
+  source->failed = false;
   source->line = Line{source->joined, 0};
 }
 
@@ -65,7 +67,7 @@ bool readLine(LineSource* source) {
     n += take;
     source->pos += take;
   }
-  if (!complete && source->ended && source->pos >= source->len && std::ferror(source->file) != 0) {
+  if (!complete && source->failed && source->pos >= source->len) {
     n = 0;  // a read error ends the input; the line it cut is not taken
   }
   source->line = Line{source->joined, n};

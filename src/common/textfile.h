@@ -43,6 +43,7 @@ struct LineSource {
   std::size_t pos;  // next unread byte of `block`
   std::size_t len;  // bytes held in `block`
   bool ended;       // the file has no more to give
+  bool failed;      // reading the file failed: what was read is not all of it
   Line line;        // the line last read
   char joined[kLineMax];
   char block[1 << 16];
@@ -52,7 +53,8 @@ struct LineSource {
 void startLines(LineSource* source, std::FILE* file);
 
 // Reads the next line (or piece of a line) of the source into `source->line`,
-// line end included. Returns false at the end of the file and on a read error.
+// line end included. Returns false at the end of the file and on a read error,
+// which also sets `source->failed`.
 bool readLine(LineSource* source);
 
 // The block is searched for line ends kChunk characters at a time.

@@ -100,9 +100,13 @@ bool flushKuvraFont(std::FILE* image) {
     std::puts("firmware file write failed.");
     ok = false;
   }
+  discardKuvraFont();
+  return ok;
+}
+
+void discardKuvraFont() {
   staged.reset();
   recordCount = 0;
-  return ok;
 }
 
 int readKuvraFont(std::FILE* image, std::uint16_t first, int count,

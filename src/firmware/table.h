@@ -39,6 +39,9 @@ void writeKuvraFont(std::uint32_t address);
 // failed." once, stops, and returns false.
 bool flushKuvraFont(std::FILE* image);
 
+// Forgets every staged record; the image is left as it is.
+void discardKuvraFont();
+
 // Reads the records of the `count` slots from code `first` on (first + count
 // must not pass 65,536) into `into`. Returns how many of them, from the first,
 // the image holds whole; the others lie past its end. Returns -1 when the

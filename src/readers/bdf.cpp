@@ -193,6 +193,10 @@ bool closeFont() {
   return closed;
 }
 
+bool fontReadFailed() {
+  return fontfile.failed;
+}
+
 int getFont() {
   std::memset(bmpbuf, 0, sizeof bmpbuf);
   glyphid = 0;

@@ -32,6 +32,10 @@ bool closeFont();
 // opens. A BITMAP section cut short by the end of the file still gives a glyph.
 int getFont();
 
+// True when reading the font failed: the glyphs read so far are not all of
+// it, though getFont has reported its end.
+bool fontReadFailed();
+
 // Value of a bitmap row line of two or four digit places (told by the place of
 // its line end), or -1 for a line of any other width. A place that does not
 // hold a hex digit counts as 0.

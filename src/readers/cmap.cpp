@@ -88,6 +88,10 @@ int readCmap(const char* path) {
     return true;
   });
   std::fclose(file);
+  if (cmapfile.failed) {
+    clearCmap();  // part of a map is no map: the run must not go on with it
+    return 0;
+  }
   return 1;
 }
 

@@ -23,6 +23,7 @@ extern long long cmapsize;
 // Fills the code map from the file at `path`. Returns 1, also when the file
 // holds no mapping line. When the file cannot be opened, prints
 // "CMAP file <path> open failed." and returns 0, leaving the map as it was.
+// When reading the file fails midway, returns 0 with the map empty.
 int readCmap(const char* path);
 
 // Character code of the first mapping line, in file order, whose glyph index

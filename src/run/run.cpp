@@ -110,12 +110,18 @@ int runFontgraft(int argc, const char* const* argv) {
     return 1;
   }
 
-  int status = 0;
   while (getFont() != kEndOfFont) {
     placeGlyph();
   }
   flushReports();
-  if (!flushKuvraFont(image)) {
+  int status = 0;
+  if (fontReadFailed()) {
+    // Part of a font is not the font: no record goes in, the image stays as
+    // it was.
+    std::puts("input file read failed.");
+    discardKuvraFont();
+    status = 1;
+  } else if (!flushKuvraFont(image)) {
     status = 1;
   }
   if (!closeFont()) {
@@ -123,6 +129,12 @@ int runFontgraft(int argc, const char* const* argv) {
   }
   if (std::fclose(image) != 0) {
     std::puts("input file close failed.");
+    status = 1;
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    // The report is lost (a closed pipe, a full device); the records are in
+    // the image all the same. Standard error is the only place left to say so.
+    std::fputs("standard output write failed.\n", stderr);
     status = 1;
   }
   return status;

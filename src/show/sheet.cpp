@@ -5,6 +5,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 
 #include "firmware/record.h"
@@ -62,6 +63,17 @@ void drawRow(int y, int scale, int width) {
   }
 }
 
+// What libpng last complained of. Its messages are kept for the viewer's own
+// one-line error, never printed.
+char pngMessage[128];
+
+[[noreturn]] void keepError(png_structp png, png_const_charp message) {
+  std::snprintf(pngMessage, sizeof pngMessage, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void ignoreWarning(png_structp /*png*/, png_const_charp /*message*/) {}
+
 // The rows of the sheet, written through libpng, which reports failure by
 // jumping back to writeSheet; nothing here owns a resource.
 void writeRows(png_structp png, const SheetRange& range, int scale, int width) {
@@ -88,7 +100,9 @@ bool canWriteSheets() {
   return true;
 }
 
-bool writeSheet(std::FILE* file, const SheetRange& range, int scale) {
+bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char** reason) {
+  std::snprintf(pngMessage, sizeof pngMessage, "%s", "bad scale");
+  *reason = pngMessage;
   if (scale < 1 || scale > kMaxSheetScale) {
     return false;
   }
@@ -96,7 +110,8 @@ bool writeSheet(std::FILE* file, const SheetRange& range, int scale) {
   const int width = kPerRow * (kCellSize * scale + 1) + 1;
   const int height = rows * (kCellSize * scale + 1) + 1;
 
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, keepError, ignoreWarning);
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   if (info == nullptr) {
     png_destroy_write_struct(&png, nullptr);
@@ -127,6 +142,7 @@ bool writeSheet(std::FILE* file, const SheetRange& range, int scale) {
   writeRows(png, range, scale, width);
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
+  std::snprintf(pngMessage, sizeof pngMessage, "%s", "input/output error");
   return std::fflush(file) == 0 && std::ferror(file) == 0;
 }
 
@@ -136,7 +152,9 @@ bool canWriteSheets() {
   return false;
 }
 
-bool writeSheet(std::FILE* /*file*/, const SheetRange& /*range*/, int /*scale*/) {
+bool writeSheet(std::FILE* /*file*/, const SheetRange& /*range*/, int /*scale*/,
+                const char** reason) {
+  *reason = "this build has no PNG output";
   return false;
 }
 

@@ -27,7 +27,8 @@ bool canWriteSheets();
 // Writes the sheet as a PNG to `file`, each glyph pixel drawn as `scale` x
 // `scale` pixels. A row starts at a code that is a multiple of 16; cells
 // outside the range are filled with the grid's colour, slots past the end of
-// the image with a light red. Returns false when writing fails.
-bool writeSheet(std::FILE* file, const SheetRange& range, int scale);
+// the image with a light red. Returns false when writing fails, with libpng's
+// account of it in `reason` (the system's own, in errno, says more where set).
+bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char** reason);
 
 #endif

@@ -8,6 +8,7 @@
 #include <string>
 #include <system_error>
 
+#include "common/outfile.h"
 #include "common/scan.h"
 #include "common/state.h"
 #include "firmware/record.h"
@@ -190,24 +191,31 @@ void printText(const Request& request, int present) {
   }
 }
 
-// Writes the sheet to a file beside `path` and moves it into place only when
-// it is whole, so that a failure leaves nothing behind and `path` as it was.
-int writePng(const Request& request, int present) {
+// Writes the sheet into a new file beside its target; `png` keeps it until
+// the run has succeeded.
+int writePng(const Request& request, int present, OutFile* png) {
   const std::string path = request.png;
-  const std::string part = path + ".part";
-  std::FILE* file = std::fopen(part.c_str(), "wbx");
-  if (file == nullptr) {
-    return fail("cannot write PNG file " + path + ": " + reason(errno));
+  std::string error;
+  if (!openOutFile(path, png, &error)) {
+    return fail("cannot write PNG file " + path + ": " + error);
   }
   const SheetRange range{request.first, request.last, present, records};
   errno = 0;
-  const bool written = writeSheet(file, range, request.scale);
-  const int writeErrno = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed || std::rename(part.c_str(), path.c_str()) != 0) {
-    const int error = written ? errno : writeErrno;  // else the close or the rename failed
-    std::remove(part.c_str());
-    return fail("cannot write PNG file " + path + ": " + reason(error));
+  const char* why = nullptr;
+  if (!writeSheet(png->file, range, request.scale, &why)) {
+    const int writeErrno = errno;
+    dropOutFile(png);
+    return fail("cannot write PNG file " + path + ": " +
+                (writeErrno != 0 ? reason(writeErrno) : why));
+  }
+  return 0;
+}
+
+// Fails the run when standard output could not take what was printed.
+int checkStandardOutput() {
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    return fail("cannot write to standard output: " + reason(errno));
   }
   return 0;
 }
@@ -218,7 +226,7 @@ int runShow(int argc, const char* const* argv) {
   Request request;
   const int status = parseArguments(argc, argv, &request);
   if (status >= 0) {
-    return status;
+    return status == 0 ? checkStandardOutput() : status;
   }
   errno = 0;
   std::FILE* image = std::fopen(request.image, "rb");
@@ -232,14 +240,20 @@ int runShow(int argc, const char* const* argv) {
     return fail("cannot read firmware file " + std::string(request.image) + ": " +
                 reason(readErrno));
   }
-  if (request.png != nullptr && writePng(request, present) != 0) {
+  OutFile png;
+  if (request.png != nullptr && writePng(request, present, &png) != 0) {
     return 1;
   }
   if (request.text) {
     printText(request, present);
   }
-  if (std::fflush(stdout) != 0) {
-    return fail("cannot write to standard output");
+  if (checkStandardOutput() != 0) {
+    dropOutFile(&png);  // a run that fails leaves no sheet behind
+    return 1;
+  }
+  std::string error;
+  if (request.png != nullptr && !commitOutFile(&png, &error)) {
+    return fail("cannot write PNG file " + std::string(request.png) + ": " + error);
   }
   return 0;
 }

@@ -1,0 +1,85 @@
+#include "common/outfile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "common/platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The file that writing to `path` must replace, or a reason to refuse.
+bool resolveTarget(const std::string& path, std::string* target, std::string* error) {
+  std::error_code ec;
+  const fs::file_status link = fs::symlink_status(path, ec);
+  if (link.type() == fs::file_type::not_found) {
+    *target = path;
+    return true;  // a new file: whether its folder takes it shows when it is made
+  }
+  if (ec) {
+    *error = ec.message();
+    return false;
+  }
+  const fs::file_status file = fs::status(path, ec);
+  if (file.type() == fs::file_type::not_found) {
+    *error = "it is a link to a file that does not exist";
+    return false;
+  }
+  if (ec || file.type() != fs::file_type::regular) {
+    *error = ec ? ec.message() : "it is not a regular file";
+    return false;
+  }
+  *target = link.type() == fs::file_type::symlink ? fs::canonical(path, ec).string() : path;
+  if (ec) {
+    *error = ec.message();
+    return false;
+  }
+  return mayWrite(*target, error);
+}
+
+}  // namespace
+
+bool openOutFile(const std::string& path, OutFile* out, std::string* error) {
+  if (!resolveTarget(path, &out->target, error)) {
+    return false;
+  }
+  std::error_code ec;
+  const bool exists = fs::exists(out->target, ec);
+  out->mode = exists ? fileMode(out->target) : newFileMode();
+  fs::path folder = fs::path(out->target).parent_path();
+  if (folder.empty()) {
+    folder = ".";
+  }
+  out->file = createUnique(folder.string(), &out->temp, error);
+  return out->file != nullptr;
+}
+
+bool commitOutFile(OutFile* out, std::string* error) {
+  setFileMode(out->file, out->mode);
+  const bool written = std::ferror(out->file) == 0;
+  const bool closed = std::fclose(out->file) == 0;
+  const int closeError = errno;
+  out->file = nullptr;
+  std::error_code ec;
+  if (written && closed) {
+    fs::rename(out->temp, out->target, ec);
+    if (!ec) {
+      return true;
+    }
+  }
+  *error = ec ? ec.message() : std::strerror(written ? closeError : EIO);
+  fs::remove(out->temp, ec);
+  return false;
+}
+
+void dropOutFile(OutFile* out) {
+  if (out->file != nullptr) {
+    std::fclose(out->file);
+    out->file = nullptr;
+  }
+  std::error_code ec;
+  fs::remove(out->temp, ec);
+}

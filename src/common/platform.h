@@ -1,0 +1,35 @@
+// What differs between the systems the programs run on, kept in one place.
+#ifndef FONTGRAFT_COMMON_PLATFORM_H
+#define FONTGRAFT_COMMON_PLATFORM_H
+
+#include <cstdio>
+#include <string>
+
+// Makes the process safe to open files in, before it opens any: standard
+// input, output and error are made open (on the null device where they were
+// closed), so that no file opened later can take their place and receive what
+// is printed; a reader that goes away from standard output makes writes fail
+// instead of ending the process; and standard output and error carry bytes as
+// they are, with no line end translation.
+void prepareProcess();
+
+// The tools' file handling (not used by the utility itself).
+
+// True when this user may write the existing file at `path`; otherwise false
+// with the system's reason in `error`.
+bool mayWrite(const std::string& path, std::string* error);
+
+// Permissions a new file gets by default.
+int newFileMode();
+
+// Permissions of the existing file at `path`.
+int fileMode(const std::string& path);
+
+// Creates a new file in `folder` under a name no other file has and opens it
+// for writing; `path` receives its name. nullptr with the reason in `error`.
+std::FILE* createUnique(const std::string& folder, std::string* path, std::string* error);
+
+// Gives the open file `file` the permissions `mode`.
+void setFileMode(std::FILE* file, int mode);
+
+#endif
