@@ -17,7 +17,7 @@ cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DFONTGRAFT_FUZZ=ON \
 cmake --build "$build" -j2 >/dev/null
 
 status=0
-for target in cmap bdf run; do
+for target in scan bdf run; do
   mkdir -p "$out/$target"
   echo "== $target: $seconds s"
   if "$build/fuzz/${target}_fuzz" -max_total_time="$seconds" -max_len=4096 \

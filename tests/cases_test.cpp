@@ -67,6 +67,15 @@ std::string bytesOf(const std::vector<std::string>& lines) {
   return bytes;
 }
 
+// A block of shell lines, as they stand.
+std::string scriptOf(const std::vector<std::string>& lines) {
+  std::string script;
+  for (const std::string& line : lines) {
+    script += line + "\n";
+  }
+  return script;
+}
+
 std::vector<std::string> words(const std::string& text) {
   std::istringstream in(text);
   std::vector<std::string> out;
@@ -212,6 +221,7 @@ TEST_P(Cases, Runs) {
   setenv("SHOW", FONTGRAFT_SHOW_BIN, 1);
   setenv("EXAMPLES", FONTGRAFT_EXAMPLES, 1);
   setenv("CASES", FONTGRAFT_CASES, 1);
+  setenv("MAKE_WORST_CASE", MAKE_WORST_CASE_BIN, 1);
   std::vector<Section> sections = run.fixture;
   sections.insert(sections.end(), run.sections.begin(), run.sections.end());
 
@@ -228,11 +238,11 @@ TEST_P(Cases, Runs) {
     } else if (head[0] == "needs" && shell(dir, s.head.substr(6)) != 0) {
       GTEST_SKIP() << "needs " << s.head.substr(6);
     } else if (head[0] == "setup") {
-      ASSERT_EQ(shell(dir, bytesOf(s.lines)), 0) << readFile(dir.file("err"));
+      ASSERT_EQ(shell(dir, scriptOf(s.lines)), 0) << readFile(dir.file("err"));
     }
   }
   const Section& script = run.sections.front();
-  const int status = shell(dir, bytesOf(script.lines));
+  const int status = shell(dir, scriptOf(script.lines));
   const std::string out = readFile(dir.file("out"));
   const std::string err = readFile(dir.file("err"));
 

@@ -14,8 +14,7 @@ namespace {
 
 std::vector<std::string> modelLines(const std::string& text) {
   std::vector<std::string> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
+  for (std::size_t pos = 0; pos < text.size();) {
     std::size_t take = std::min<std::size_t>(kLineMax, text.size() - pos);
     const std::size_t lineEnd = text.find('\n', pos);
     if (lineEnd != std::string::npos && lineEnd < pos + take) {
@@ -45,13 +44,13 @@ std::vector<std::string> readLines(const std::string& text, int stopEvery) {
 }
 
 // Texts that cross several read blocks, with line lengths around the piece
-// size, NULs and CRs, and with or without a final line end.
+// size, NULs and CRs, and with or without a final line end; and no text.
 TEST(ForEachLine, CutsLinesAsTheModelDoes) {
   std::mt19937 random(99);
   const std::size_t lengths[] = {1, 2, 5, 7, 8, 31, 63, 64, 65, 252, 253, 254, 255, 506, 507, 1000};
-  for (int round = 0; round < 12; ++round) {
+  for (int round = 0; round < 13; ++round) {
     std::string text;
-    while (text.size() < 200000) {
+    while (round < 12 && text.size() < 200000) {
       const std::size_t length =
           round % 3 == 0 ? lengths[random() % std::size(lengths)] : random() % 40 + 1;
       std::string line(length - 1, 'x');
@@ -63,16 +62,11 @@ TEST(ForEachLine, CutsLinesAsTheModelDoes) {
     if (round % 2 == 1) {
       text.pop_back();  // no line end at the end of the file
     }
-    const std::vector<std::string> expected = modelLines(text);
     for (int stopEvery : {1, 3, 1000000}) {
-      ASSERT_EQ(readLines(text, stopEvery), expected)
+      ASSERT_EQ(readLines(text, stopEvery), modelLines(text))
           << "round " << round << ", stop every " << stopEvery;
     }
   }
-}
-
-TEST(ForEachLine, ReadsTheEmptyFileAsNoLine) {
-  EXPECT_TRUE(readLines("", 1).empty());
 }
 
 }  // namespace
