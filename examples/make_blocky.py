@@ -1,5 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the example font blocky.bdf and its code map dump blocky-cmap.txt.
+"""Writes the example font blocky.bdf and its code map dump blocky-cmap.txt,
+and the same font as a TrueType font, blocky.ttf (with fontTools, Debian's
+python3-fonttools), drawn in squares of 100 units on a 1,400-unit em so that at
+14 pixels per em each square is one pixel.
 
 The glyphs are drawn here on a 5 x 7 grid and doubled in both directions, so
 the capitals and digits are 10 x 14 pixel glyphs (rows of four hex digits);
@@ -8,6 +11,7 @@ Glyph names carry the glyph IDs the code map refers to.
 """
 
 import pathlib
+import re
 
 GLYPHS = {
     "0": [".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."],
@@ -125,6 +129,50 @@ def main():
     ]
     (here / "blocky.bdf").write_text("\n".join(bdf) + "\n")
     (here / "blocky-cmap.txt").write_text("\n".join(dump) + "\n")
+    write_ttf(here / "blocky.ttf", glyphs)
+
+
+def write_ttf(path, glyphs):
+    try:
+        from fontTools.fontBuilder import FontBuilder
+        from fontTools.pens.ttGlyphPen import TTGlyphPen
+    except ImportError:
+        print("fontTools is missing: blocky.ttf is not written")
+        return
+    unit = 100
+    names = [".notdef"] + [NAMES.get(ch, ch) for ch, _, _ in glyphs[1:]]
+    outlines = {}
+    for name, (ch, rows, (width, height, x, y)) in zip(names, glyphs):
+        pen = TTGlyphPen(None)
+        for k, bits in enumerate(doubled(rows) if width else []):
+            top = (y + height - k) * unit
+            # One rectangle per run of set pixels, drawn clockwise.
+            for start, run in ((m.start(), len(m.group())) for m in re.finditer("#+", bits)):
+                left, right = (x + start) * unit, (x + start + run) * unit
+                pen.moveTo((left, top - unit))
+                pen.lineTo((left, top))
+                pen.lineTo((right, top))
+                pen.lineTo((right, top - unit))
+                pen.closePath()
+        outlines[name] = pen.glyph()
+    builder = FontBuilder(14 * unit, isTTF=True)
+    builder.setupGlyphOrder(names)
+    builder.setupCharacterMap({ord(ch): name for name, (ch, _, _) in zip(names, glyphs) if ch != ".notdef"})
+    builder.setupGlyf(outlines)
+    builder.setupHorizontalMetrics(
+        {name: (12 * unit, outlines[name].xMin if hasattr(outlines[name], "xMin") else 0) for name in names}
+    )
+    builder.setupHorizontalHeader(ascent=14 * unit, descent=0)
+    builder.setupNameTable(
+        {
+            "familyName": "Blocky",
+            "styleName": "Regular",
+            "copyright": "Blocky: drawn for fontgraft, dedicated to the public domain (CC0)",
+        }
+    )
+    builder.setupOS2(sTypoAscender=14 * unit, sTypoDescender=0, usWinAscent=14 * unit, usWinDescent=0)
+    builder.setupPost()
+    builder.save(str(path))
 
 
 if __name__ == "__main__":

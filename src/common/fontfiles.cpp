@@ -1,0 +1,107 @@
+#include "common/fontfiles.h"
+
+namespace {
+
+constexpr int kCell = 16;
+
+// The smallest box around the set pixels of a cell: first and last row and
+// column. Empty (first > last) for a blank cell.
+struct Ink {
+  int top = kCell;
+  int bottom = -1;
+  int left = kCell;
+  int right = -1;
+};
+
+Ink inkOf(const CellGlyph& glyph) {
+  Ink ink;
+  for (int r = 0; r < kCell; ++r) {
+    const unsigned row = glyph.rows[r];
+    if (row == 0) {
+      continue;
+    }
+    ink.top = ink.top < r ? ink.top : r;
+    ink.bottom = r;
+    const int left = __builtin_clz(row) - 16;  // first set column
+    const int right = 15 - __builtin_ctz(row);
+    ink.left = ink.left < left ? ink.left : left;
+    ink.right = ink.right > right ? ink.right : right;
+  }
+  return ink;
+}
+
+std::string xlfdWord(const std::string& text) {
+  std::string word = text.empty() ? "Unnamed" : text;
+  for (char& c : word) {
+    if (c == '-' || c == ' ' || c == '*' || c == '?' || c == '"' || c == ',') {
+      c = '_';
+    }
+  }
+  return word;
+}
+
+}  // namespace
+
+bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<CellGlyph>& glyphs) {
+  // The utility puts the top of the font box on cell row 2 and the first
+  // column of a glyph's box on column BBX x + 2. Counting y upwards from the
+  // baseline, cell row r spans y = baselineRow - 1 - r, so the box top is
+  // y = baselineRow - 2 and column c is x = c - 2.
+  const int ascent = header.baselineRow;
+  const int descent = kCell - header.baselineRow;
+  const int boxTop = header.baselineRow - 2;
+  const std::string family = xlfdWord(header.family);
+  std::fprintf(file,
+               "STARTFONT 2.1\n"
+               "FONT -fontgraft-%s-Medium-R-Normal--%d-%d-72-72-C-160-ISO10646-1\n"
+               "SIZE %d 72 72\n"
+               "FONTBOUNDINGBOX 14 14 0 %d\n"
+               "STARTPROPERTIES 3\n"
+               "FONT_ASCENT %d\n"
+               "FONT_DESCENT %d\n"
+               "PIXEL_SIZE %d\n"
+               "ENDPROPERTIES\n"
+               "CHARS %lu\n",
+               family.c_str(), header.pixelSize, header.pixelSize * 10, header.pixelSize,
+               boxTop - 14, ascent, descent, header.pixelSize,
+               static_cast<unsigned long>(glyphs.size()));
+  for (const CellGlyph& glyph : glyphs) {
+    const Ink ink = inkOf(glyph);
+    const bool blank = ink.bottom < 0;
+    const int width = blank ? 0 : ink.right - ink.left + 1;
+    const int height = blank ? 0 : ink.bottom - ink.top + 1;
+    const int x = blank ? 0 : ink.left - 2;
+    const int y = blank ? 0 : boxTop + 2 - ink.top - height;
+    const int swidth = header.pixelSize > 0 ? glyph.advance * 1000 / header.pixelSize : 0;
+    std::fprintf(file,
+                 "STARTCHAR glyphID:%04X\nENCODING %u\nSWIDTH %d 0\nDWIDTH %d 0\n"
+                 "BBX %d %d %d %d\nBITMAP\n",
+                 glyph.code, glyph.code, swidth, glyph.advance, width, height, x, y);
+    for (int r = ink.top; r <= ink.bottom; ++r) {
+      // The row from the box's first column on, in two hex digits (8 pixels)
+      // or four (16).
+      const unsigned bits = (static_cast<unsigned>(glyph.rows[r]) << ink.left) & 0xFFFFu;
+      if (width <= 8) {
+        std::fprintf(file, "%02X\n", bits >> 8);
+      } else {
+        std::fprintf(file, "%04X\n", bits);
+      }
+    }
+    std::fputs("ENDCHAR\n", file);
+  }
+  std::fputs("ENDFONT\n", file);
+  return std::ferror(file) == 0;
+}
+
+bool writeCodeMapFile(std::FILE* file, const std::vector<CellGlyph>& glyphs) {
+  std::fputs(
+      "cmap table: version 0, 1 subtables\n"
+      "   Subtable 0:\n"
+      "               Platform ID: 3\n"
+      "               Specific ID: 1\n",
+      file);
+  for (const CellGlyph& glyph : glyphs) {
+    std::fprintf(file, "        Char %04X -> Index %u\n", glyph.code, glyph.code);
+  }
+  return std::ferror(file) == 0;
+}

@@ -1,0 +1,38 @@
+// Writing the utility's two inputs from glyph cells: a BDF font of one glyph
+// per character code, named "glyphID:XXXX" with the code's own number, and the
+// code map that gives each code that number. Installed, each glyph lands in
+// its slot exactly as its cell shows it.
+#ifndef FONTGRAFT_COMMON_FONTFILES_H
+#define FONTGRAFT_COMMON_FONTFILES_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// A glyph as it will stand in its slot: its 16 x 16 cell (row 0 at the top,
+// bit 15 of a row the leftmost pixel) and its advance width in pixels.
+struct CellGlyph {
+  std::uint16_t code;
+  std::uint16_t rows[16];
+  int advance;
+};
+
+// What the font says of itself. `baselineRow` is the first cell row below the
+// baseline: rows above it are the ascent, the rest the descent.
+struct FontHeader {
+  std::string family;  // for the FONT name; blanks and '-' become '_'
+  int pixelSize;
+  int baselineRow;
+};
+
+// Writes the font. Each glyph's box is the ink of its cell, placed so that the
+// utility puts every pixel back where the cell has it; a blank cell is a glyph
+// with no rows. Returns false when writing fails.
+bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<CellGlyph>& glyphs);
+
+// Writes the code map: one mapping section (specific ID 1) that maps each
+// glyph's code to the glyph of the same number.
+bool writeCodeMapFile(std::FILE* file, const std::vector<CellGlyph>& glyphs);
+
+#endif

@@ -1,0 +1,117 @@
+#include "convert/layout.h"
+
+#include <algorithm>
+#include <climits>
+
+InkBox inkOf(const Bitmap& bitmap) {
+  int x0 = bitmap.width;
+  int y0 = bitmap.height;
+  int x1 = -1;
+  int y1 = -1;
+  for (int y = 0; y < bitmap.height; ++y) {
+    for (int x = 0; x < bitmap.width; ++x) {
+      if (bitmap.at(x, y)) {
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+        y0 = std::min(y0, y);
+        y1 = y;
+      }
+    }
+  }
+  InkBox ink;
+  if (x1 >= 0) {
+    ink = InkBox{x0, y0, x1 - x0 + 1, y1 - y0 + 1, bitmap.left + x0, bitmap.top - y0};
+  }
+  return ink;
+}
+
+bool fitsArea(const InkBox& ink, const Area& area) {
+  return ink.width <= area.size() && ink.height <= area.size();
+}
+
+namespace {
+
+// How far a glyph whose natural first row (or column) is `natural` and whose
+// extent is `extent` must move to stand inside the area; centred when it is
+// larger than the area.
+int placeWithin(int natural, int extent, const Area& area) {
+  if (extent > area.size()) {
+    return area.first - (extent - area.size()) / 2;
+  }
+  return std::clamp(natural, area.first, 16 - extent);
+}
+
+}  // namespace
+
+BaselineFit fitAt(int baselineRow, const std::vector<InkBox>& inks, const Area& area) {
+  BaselineFit fit;
+  for (const InkBox& ink : inks) {
+    const int natural = baselineRow - ink.top;
+    const int moved =
+        ink.width == 0 ? 0 : std::abs(placeWithin(natural, ink.height, area) - natural);
+    fit.fits += moved == 0 ? 1 : 0;
+    fit.moves += moved;
+  }
+  return fit;
+}
+
+int chooseBaseline(const std::vector<InkBox>& typical, const std::vector<InkBox>& all,
+                   const Area& area) {
+  // Where the typical glyphs would stand centred in the area, for baselines
+  // that are otherwise as good as each other.
+  int above = 0;
+  int below = 0;
+  for (const InkBox& ink : typical) {
+    if (ink.width != 0) {
+      above = std::max(above, ink.top);
+      below = std::max(below, ink.height - ink.top);
+    }
+  }
+  const int centred = area.first + (area.size() - above - below) / 2 + above;
+  int best = 0;
+  BaselineFit bestTypical{-1, 0};
+  BaselineFit bestAll;
+  for (int baseline = area.first + 1; baseline <= 16; ++baseline) {
+    const BaselineFit t = fitAt(baseline, typical, area);
+    const BaselineFit a = fitAt(baseline, all, area);
+    const bool tie =
+        t.fits == bestTypical.fits && a.fits == bestAll.fits && a.moves == bestAll.moves;
+    if (t.fits > bestTypical.fits ||
+        (t.fits == bestTypical.fits &&
+         (a.fits > bestAll.fits || (a.fits == bestAll.fits && a.moves < bestAll.moves))) ||
+        (tie && std::abs(baseline - centred) < std::abs(best - centred))) {
+      best = baseline;
+      bestTypical = t;
+      bestAll = a;
+    }
+  }
+  return best;
+}
+
+Placed placeGlyph(const Bitmap& bitmap, const InkBox& ink, int baselineRow, const Area& area) {
+  Placed placed;
+  if (ink.width == 0) {
+    return placed;
+  }
+  const int naturalRow = baselineRow - ink.top;
+  const int naturalColumn = area.first + ink.left;
+  const int row = placeWithin(naturalRow, ink.height, area);
+  const int column = placeWithin(naturalColumn, ink.width, area);
+  placed.down = row - naturalRow;
+  placed.right = column - naturalColumn;
+  for (int y = 0; y < ink.height; ++y) {
+    for (int x = 0; x < ink.width; ++x) {
+      if (!bitmap.at(ink.x0 + x, ink.y0 + y)) {
+        continue;
+      }
+      const int r = row + y;
+      const int c = column + x;
+      if (r < area.first || r > 15 || c < area.first || c > 15) {
+        ++placed.lost;
+      } else {
+        placed.rows[r] |= static_cast<std::uint16_t>(0x8000u >> c);
+      }
+    }
+  }
+  return placed;
+}

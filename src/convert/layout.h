@@ -1,0 +1,56 @@
+// Where a glyph's pixels go in its 16 x 16 cell: the area the utility leaves
+// for glyphs, the baseline and size that fit a font's glyphs into it, and the
+// placement of each glyph, moved just enough to stay inside.
+#ifndef FONTGRAFT_CONVERT_LAYOUT_H
+#define FONTGRAFT_CONVERT_LAYOUT_H
+
+#include <cstdint>
+#include <vector>
+
+#include "convert/render.h"
+
+// The part of the cell glyphs may use: from `first` to 15, each way. The
+// utility keeps rows 0 and 1 and columns 0 and 1 free unless a font reaches
+// into them (first = 2); fonts drawn for the whole cell use it all (first = 0).
+struct Area {
+  int first;
+  int size() const { return 16 - first; }
+};
+
+// A glyph's ink: the smallest box around its set pixels, in the bitmap's
+// coordinates, and where that box stands from the origin.
+struct InkBox {
+  int x0 = 0, y0 = 0, width = 0, height = 0;  // empty when width is 0
+  int left = 0;                               // columns right of the origin
+  int top = 0;                                // rows above the baseline
+};
+InkBox inkOf(const Bitmap& bitmap);
+
+// Whether a glyph of this ink fits the area without losing pixels.
+bool fitsArea(const InkBox& ink, const Area& area);
+
+// How many of these glyphs a baseline (the first cell row below it) lets stand
+// in the area unmoved, and how many rows in all the others must move.
+struct BaselineFit {
+  long fits = 0;
+  long moves = 0;
+};
+BaselineFit fitAt(int baselineRow, const std::vector<InkBox>& inks, const Area& area);
+
+// The baseline at which most of the font's typical glyphs (`typical`: its
+// ideographs, or its letters and digits) fit the area unmoved; of those, the
+// one at which most of all its glyphs (`all`) fit, then the one that moves
+// them least.
+int chooseBaseline(const std::vector<InkBox>& typical, const std::vector<InkBox>& all,
+                   const Area& area);
+
+// A glyph placed in its cell.
+struct Placed {
+  std::uint16_t rows[16] = {};
+  int down = 0;   // rows moved down from where its metrics put it (negative: up)
+  int right = 0;  // columns moved right (negative: left)
+  int lost = 0;   // ink pixels that could not be placed in the area
+};
+Placed placeGlyph(const Bitmap& bitmap, const InkBox& ink, int baselineRow, const Area& area);
+
+#endif
