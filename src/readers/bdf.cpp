@@ -70,6 +70,9 @@ Placement placementOf(const GlyphBox& box) {
 // Stores the row line that is the `row`-th line of the glyph's BITMAP section.
 void placeRow(Line line, const Placement& placement, long long row) {
   const long long r = placement.firstRow + row;
+  if (rowlistener != nullptr) {
+    rowlistener(line, r, valueOfRow(line), placement.shift);
+  }
   if (r < 0 || r >= kCellRows) {
     return;  // above or below the cell: dropped
   }
@@ -157,6 +160,8 @@ bool readHeaderLine(Line line, GlyphBox* box) {
 }
 
 }  // namespace
+
+void (*rowlistener)(Line line, long long cellRow, int value, long long shift);
 
 int rowValue(Line line) {
   return valueOfRow(line);

@@ -32,6 +32,12 @@ bool closeFont();
 // opens. A BITMAP section cut short by the end of the file still gives a glyph.
 int getFont();
 
+// When set, called with every row line of a BITMAP section as it is placed:
+// the line, the cell row it goes to (which may lie outside the cell), its
+// value (rowValue) and how far it is moved right (left when negative). For the
+// checker, which counts the pixels a font would lose.
+extern void (*rowlistener)(Line line, long long cellRow, int value, long long shift);
+
 // True when reading the font failed: the glyphs read so far are not all of
 // it, though getFont has reported its end.
 bool fontReadFailed();

@@ -9,6 +9,9 @@
 #include "common/textfile.h"
 
 long long cmapsize;
+bool cmapopened;
+long long cmapskipped;
+void (*cmaplistener)(const CmapEntry& entry);
 
 namespace {
 
@@ -29,6 +32,9 @@ void addEntry(const CmapEntry& entry) {
     cmap[entry.glyph] = entry.code;
   }
   ++cmapsize;
+  if (cmaplistener != nullptr) {
+    cmaplistener(entry);
+  }
 }
 
 // Reads an encoding line from its 16th character on: true when its specific
@@ -69,17 +75,27 @@ void clearCmap() {
   std::memset(cmap, 0, sizeof cmap);
   claimed.reset();
   cmapsize = 0;
+  cmapopened = false;
+  cmapskipped = 0;
 }
 
 int readCmap(const char* path) {
-  std::FILE* file = openInput(path, "r");
+  std::FILE* file = openInput(path, "rb");  // line ends are the reader's to read
   if (file == nullptr) {
     std::printf("CMAP file %s open failed.\n", path);
     return 0;
   }
   clearCmap();
   startLines(&cmapfile, file);
-  forEachLine(&cmapfile, [](Line line) { return !opensMappingSection(line); });
+  forEachLine(&cmapfile, [](Line line) {
+    if (opensMappingSection(line)) {
+      cmapopened = true;
+      return false;
+    }
+    CmapEntry entry{};
+    cmapskipped += scanMappingLine(line, &entry) ? 1 : 0;
+    return true;
+  });
   forEachLine(&cmapfile, [](Line line) {
     CmapEntry entry{};
     if (scanMappingLine(line, &entry)) {

@@ -20,6 +20,14 @@ struct CmapEntry {
 // Number of mapping lines taken from the code map file; 0 until one is read.
 extern long long cmapsize;
 
+// What a code map holds beyond its lookups, for the checker: whether the line
+// that opens the mapping section was found, how many lines before it read as
+// mapping lines (and were passed over), and, when `cmaplistener` is set, every
+// mapping line taken, in file order. Set by readCmap.
+extern bool cmapopened;
+extern long long cmapskipped;
+extern void (*cmaplistener)(const CmapEntry& entry);
+
 // Fills the code map from the file at `path`. Returns 1, also when the file
 // holds no mapping line. When the file cannot be opened, prints
 // "CMAP file <path> open failed." and returns 0, leaving the map as it was.
