@@ -5,6 +5,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -14,7 +15,7 @@ namespace {
 
 constexpr int kPerRow = 16;  // cells in a row of the sheet
 constexpr int kCellSize = 16;
-constexpr int kMaxWidth = kPerRow * kCellSize * kMaxSheetScale + kPerRow + 1;
+constexpr int kMaxPageHeight = 16384;  // what common viewers open
 
 // Palette indexes.
 constexpr png_byte kPaper = 0;
@@ -22,13 +23,52 @@ constexpr png_byte kInk = 1;
 constexpr png_byte kGrid = 2;
 constexpr png_byte kMissing = 3;
 
-// One pixel row of the sheet, a byte per pixel (libpng packs them to 2 bits),
-// and the cells of the sheet row being drawn.
-png_byte pixels[kMaxWidth];
+// Hex digits for the labels, 3 x 5 pixels: a row to three bits, top row
+// first, leftmost pixel highest.
+constexpr std::uint16_t kDigits[16] = {075557, 026227, 071747, 071717, 055711, 074717,
+                                       074757, 071111, 075757, 075717, 025755, 065656,
+                                       034443, 065556, 074747, 074744};
+
+// Where everything goes on a page.
+struct Layout {
+  int scale;  // page pixels per glyph pixel
+  int label;  // page pixels per label pixel
+  int left;   // width of the margin with the row labels
+  int top;    // height of the margin with the column labels
+  int band;   // height (and width) of a cell with its grid line
+  int width;
+};
+
+Layout layoutFor(int scale) {
+  const int label = (scale + 1) / 2;
+  const int left = label * 19;  // four digits and their gaps, with room either side
+  const int band = kCellSize * scale + 1;
+  return Layout{scale, label, left, label * 9, band, left + kPerRow * band + 1};
+}
+
+// One pixel row of the page, a byte per pixel (libpng packs them to 2 bits),
+// and the cells of the row of the sheet being drawn.
+png_byte pixels[kMaxSheetScale * 19 + kPerRow * (kCellSize * kMaxSheetScale + 1) + 1];
 int cells[kPerRow][kCellSize];
 png_byte fills[kPerRow];  // kPaper for a drawn cell, else the colour it is filled with
 
-// Unpacks the 16 cells of the sheet row that starts at code `rowStart`.
+// Inks row `y` (0..4) of hex digit `digit` from page column x, in label
+// pixels `size` wide.
+void drawDigit(int digit, int y, int x, int size) {
+  for (int column = 0; column < 3; ++column) {
+    if ((kDigits[digit] >> ((4 - y) * 3 + 2 - column) & 1) != 0) {
+      std::memset(pixels + x + column * size, kInk, static_cast<std::size_t>(size));
+    }
+  }
+}
+
+// Fills `pixels` with a blank row: paper in the left margin, grid beyond.
+void drawGridRow(const Layout& layout) {
+  std::memset(pixels, kPaper, static_cast<std::size_t>(layout.left));
+  std::memset(pixels + layout.left, kGrid, static_cast<std::size_t>(layout.width - layout.left));
+}
+
+// Unpacks the 16 cells of the row of the sheet that starts at code `rowStart`.
 void loadCells(const SheetRange& range, int rowStart) {
   for (int i = 0; i < kPerRow; ++i) {
     const int code = rowStart + i;
@@ -46,20 +86,40 @@ void loadCells(const SheetRange& range, int rowStart) {
   }
 }
 
-// Fills `pixels` with pixel row `y` (0..15) of the loaded cells.
-void drawRow(int y, int scale, int width) {
-  std::memset(pixels, kGrid, static_cast<std::size_t>(width));
-  png_byte* p = pixels + 1;
+// Fills `pixels` with page row `y` (0 .. band - 2) of the row of the sheet
+// starting at `rowStart`: its label in the margin, then the cells.
+void drawCellsRow(const Layout& layout, int rowStart, int y) {
+  drawGridRow(layout);
+  const int labelY = y - (layout.band - 1 - 5 * layout.label) / 2;
+  if (labelY >= 0 && labelY < 5 * layout.label) {
+    for (int k = 0; k < 4; ++k) {
+      drawDigit(rowStart >> (12 - 4 * k) & 0xF, labelY / layout.label, layout.label * (2 + 4 * k),
+                layout.label);
+    }
+  }
+  png_byte* p = pixels + layout.left + 1;
   for (int i = 0; i < kPerRow; ++i) {
     for (int x = 0; x < kCellSize; ++x) {
       png_byte colour = fills[i];
-      if (colour == kPaper && ((cells[i][y] >> (kCellSize - 1 - x)) & 1) != 0) {
+      if (colour == kPaper && ((cells[i][y / layout.scale] >> (kCellSize - 1 - x)) & 1) != 0) {
         colour = kInk;
       }
-      std::memset(p, colour, static_cast<std::size_t>(scale));
-      p += scale;
+      std::memset(p, colour, static_cast<std::size_t>(layout.scale));
+      p += layout.scale;
     }
     ++p;  // grid line
+  }
+}
+
+// Fills `pixels` with row `y` of the top margin: over the middle of each
+// column of cells, the last hex digit of its codes.
+void drawColumnLabels(const Layout& layout, int y) {
+  std::memset(pixels, kPaper, static_cast<std::size_t>(layout.width));
+  const int labelY = y - 2 * layout.label;
+  for (int i = 0; labelY >= 0 && labelY < 5 * layout.label && i < kPerRow; ++i) {
+    const int cell = layout.left + 1 + i * layout.band;
+    drawDigit(i, labelY / layout.label, cell + (layout.band - 1 - 3 * layout.label) / 2,
+              layout.label);
   }
 }
 
@@ -74,22 +134,22 @@ char pngMessage[128];
 
 void ignoreWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
-// The rows of the sheet, written through libpng, which reports failure by
+// The rows of the page, written through libpng, which reports failure by
 // jumping back to writeSheet; nothing here owns a resource.
-void writeRows(png_structp png, const SheetRange& range, int scale, int width) {
-  const int sheetFirst = range.first & ~(kPerRow - 1);
-  const int sheetLast = range.last | (kPerRow - 1);
-  std::memset(pixels, kGrid, static_cast<std::size_t>(width));
+void writeRows(png_structp png, const SheetRange& range, const Layout& layout) {
+  for (int y = 0; y < layout.top; ++y) {
+    drawColumnLabels(layout, y);
+    png_write_row(png, pixels);
+  }
+  drawGridRow(layout);
   png_write_row(png, pixels);
-  for (int rowStart = sheetFirst; rowStart <= sheetLast; rowStart += kPerRow) {
+  for (int rowStart = range.first & ~(kPerRow - 1); rowStart <= range.last; rowStart += kPerRow) {
     loadCells(range, rowStart);
-    for (int y = 0; y < kCellSize; ++y) {
-      drawRow(y, scale, width);
-      for (int k = 0; k < scale; ++k) {
-        png_write_row(png, pixels);
-      }
+    for (int y = 0; y + 1 < layout.band; ++y) {
+      drawCellsRow(layout, rowStart, y);
+      png_write_row(png, pixels);
     }
-    std::memset(pixels, kGrid, static_cast<std::size_t>(width));
+    drawGridRow(layout);
     png_write_row(png, pixels);
   }
 }
@@ -100,15 +160,20 @@ bool canWriteSheets() {
   return true;
 }
 
+int sheetRowsPerPage(int scale) {
+  const Layout layout = layoutFor(scale);
+  return (kMaxPageHeight - layout.top - 1) / layout.band;
+}
+
 bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char** reason) {
   std::snprintf(pngMessage, sizeof pngMessage, "%s", "bad scale");
   *reason = pngMessage;
   if (scale < 1 || scale > kMaxSheetScale) {
     return false;
   }
+  const Layout layout = layoutFor(scale);
   const int rows = ((range.last | (kPerRow - 1)) - (range.first & ~(kPerRow - 1)) + 1) / kPerRow;
-  const int width = kPerRow * (kCellSize * scale + 1) + 1;
-  const int height = rows * (kCellSize * scale + 1) + 1;
+  const int height = layout.top + 1 + rows * layout.band;
 
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, keepError, ignoreWarning);
@@ -122,13 +187,12 @@ bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char*
     return false;
   }
   png_init_io(png, file);
-  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);  // a sheet of all codes is tall
   // Rows repeat within a cell: filtering each against the row above and the
-  // fastest compression keep even a sheet of all 65,536 codes quick and small.
+  // fastest compression keep even the pages of all 65,536 codes quick and small.
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
   png_set_compression_level(png, 1);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 2,
-               PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width), static_cast<png_uint_32>(height),
+               2, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
                PNG_FILTER_TYPE_BASE);
   static const png_color kPalette[] = {
       {0xFF, 0xFF, 0xFF},  // paper
@@ -139,7 +203,7 @@ bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char*
   png_set_PLTE(png, info, kPalette, 4);
   png_write_info(png, info);
   png_set_packing(png);
-  writeRows(png, range, scale, width);
+  writeRows(png, range, layout);
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
   std::snprintf(pngMessage, sizeof pngMessage, "%s", "input/output error");
@@ -150,6 +214,10 @@ bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char*
 
 bool canWriteSheets() {
   return false;
+}
+
+int sheetRowsPerPage(int /*scale*/) {
+  return 4096;
 }
 
 bool writeSheet(std::FILE* /*file*/, const SheetRange& /*range*/, int /*scale*/,

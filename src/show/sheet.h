@@ -21,13 +21,19 @@ struct SheetRange {
 // The largest number of sheet pixels a glyph pixel may take each way.
 constexpr int kMaxSheetScale = 16;
 
+// How many rows of 16 cells a page holds at `scale`: a page is at most 16,384
+// pixels high, which common viewers open.
+int sheetRowsPerPage(int scale);
+
 // False when this build has no PNG output.
 bool canWriteSheets();
 
-// Writes the sheet as a PNG to `file`, each glyph pixel drawn as `scale` x
-// `scale` pixels. A row starts at a code that is a multiple of 16; cells
-// outside the range are filled with the grid's colour, slots past the end of
-// the image with a light red. Returns false when writing fails, with libpng's
+// Writes a page of the sheet as a PNG to `file`, each glyph pixel drawn as
+// `scale` x `scale` pixels; the range must fit the page. A row starts at a
+// code that is a multiple of 16 and is labelled with that code in a margin on
+// the left, each column with the last hex digit of its codes in a margin on
+// top; cells outside the range are filled with the grid's colour, slots past
+// the end of the image with a light red. Returns false when writing fails, with libpng's
 // account of it in `reason` (the system's own, in errno, says more where set).
 bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char** reason);
 
