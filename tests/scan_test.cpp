@@ -17,6 +17,10 @@ Line lineOf(const std::string& text) {
 // Random lines made of the characters that matter to the readers' patterns,
 // long digit runs included, convert as sscanf converts them.
 TEST(ScanPattern, AgreesWithSscanf) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "this C library converts numbers out of range otherwise; the scanner follows "
+                  "glibc's on every system, which the Linux build checks";
+#endif
   const std::string alphabet = " \t\r\n+-0123456789abcdefxXABCDEFgG:>-99999999999";
   const char* const patterns[] = {"FONTBOUNDINGBOX %d %d %d %d", "STARTCHAR glyphID:%4x",
                                   "Specific ID:%4d", "Char %4X -> Index %d"};

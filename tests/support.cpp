@@ -2,15 +2,22 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "fontgraft-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("mkdtemp failed");
+  static std::mt19937 random(std::random_device{}());
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("fontgraft-" + std::to_string(random()));
+    if (std::filesystem::create_directory(dir)) {
+      path_ = dir.string();
+    }
   }
-  path_ = pattern;
+  if (path_.empty()) {
+    throw std::runtime_error("cannot make a temporary folder");
+  }
 }
 
 TempDir::~TempDir() {

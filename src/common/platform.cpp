@@ -1,5 +1,46 @@
 #include "common/platform.h"
 
+#if defined(_WIN32)
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+// Whether descriptor `fd` stands for a handle at all: for output, one that a
+// write of nothing does not call invalid.
+bool isOpen(int fd) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+    return false;
+  }
+  DWORD written = 0;
+  SetLastError(NO_ERROR);
+  return fd == 0 ? GetFileType(handle) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR
+                 : WriteFile(handle, "", 0, &written, nullptr) != 0 ||
+                       GetLastError() != ERROR_INVALID_HANDLE;
+}
+
+}  // namespace
+
+void prepareProcess() {
+  std::FILE* const streams[3] = {stdin, stdout, stderr};
+  const char* const modes[3] = {"rb", "wb", "wb"};
+  for (int fd = 0; fd <= 2; ++fd) {
+    // A stream the process was started without is opened on the null
+    // device, so that no file opened later can become it.
+    if (!isOpen(fd)) {
+      std::freopen("NUL", modes[fd], streams[fd]);
+    }
+    _setmode(fd, _O_BINARY);  // bytes as they are: no "\r\n" for "\n", no end at 0x1A
+  }
+}
+
+#else
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,3 +58,5 @@ void prepareProcess() {
   }
   std::signal(SIGPIPE, SIG_IGN);
 }
+
+#endif

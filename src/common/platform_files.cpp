@@ -1,11 +1,63 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "common/platform.h"
+
+#if defined(_WIN32)
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <random>
+
+bool mayWrite(const std::string& path, std::string* error) {
+  if (_access(path.c_str(), 2) != 0) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+int newFileMode() {
+  return 0;  // Windows files take their folder's permissions
+}
+
+int fileMode(const std::string& /*path*/) {
+  return 0;
+}
+
+std::FILE* createUnique(const std::string& folder, std::string* path, std::string* error) {
+  static std::mt19937 random(
+      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = folder + "/.fontgraft-";
+    for (int i = 0; i < 6; ++i) {
+      name += kLetters[random() % (sizeof kLetters - 1)];
+    }
+    const int fd =
+        _open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd >= 0) {
+      *path = name;
+      return _fdopen(fd, "wb");
+    }
+    if (errno != EEXIST) {
+      break;
+    }
+  }
+  *error = std::strerror(errno);
+  return nullptr;
+}
+
+void setFileMode(std::FILE* /*file*/, int /*mode*/) {}
+
+#else
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 bool mayWrite(const std::string& path, std::string* error) {
   if (access(path.c_str(), W_OK) != 0) {
@@ -45,3 +97,5 @@ std::FILE* createUnique(const std::string& folder, std::string* path, std::strin
 void setFileMode(std::FILE* file, int mode) {
   fchmod(fileno(file), static_cast<mode_t>(mode));
 }
+
+#endif

@@ -1,0 +1,21 @@
+# Cross-building the Windows programs with MinGW-w64 (the posix-threads
+# compilers, which GoogleTest's std::mutex needs), run under wine:
+#
+#   cmake -S . -B build-win --toolchain cmake/mingw-w64-x86_64.cmake
+#
+# Debian: g++-mingw-w64-x86-64-posix and wine64.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+find_program(FONTGRAFT_WINE NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine)
+if(FONTGRAFT_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${FONTGRAFT_WINE})
+endif()
