@@ -1,6 +1,7 @@
 // Micro-benchmarks of the hot pieces on the largest input, in-process:
-// the whole run, the code map reader and its lookups, the glyph reader, row
-// parsing and record packing.
+// the whole run, the code map reader and its lookups, the glyph reader, its
+// header lines alone, row parsing, record packing and the staging of records
+// into the image.
 //
 //   cmake -S . -B build-bench -DFONTGRAFT_BENCHMARKS=ON && cmake --build build-bench
 //   build-bench/bench/fontgraft_bench
@@ -13,6 +14,7 @@
 
 #include "common/state.h"
 #include "firmware/record.h"
+#include "firmware/table.h"
 #include "readers/bdf.h"
 #include "readers/cmap.h"
 #include "run/run.h"
@@ -73,10 +75,10 @@ void BM_GetCharCode(benchmark::State& state) {
 }
 BENCHMARK(BM_GetCharCode);
 
-void BM_GetFont(benchmark::State& state) {
-  const std::string font = worst_case::fontPath(folder());
+// Reads every glyph of the font at `path`, as often as the benchmark asks.
+void readEveryGlyph(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
-    openFont(font.c_str());
+    openFont(path.c_str());
     int glyphs = 0;
     while (getFont() != kEndOfFont) {
       ++glyphs;
@@ -85,7 +87,47 @@ void BM_GetFont(benchmark::State& state) {
     benchmark::DoNotOptimize(glyphs);
   }
 }
+
+void BM_GetFont(benchmark::State& state) {
+  readEveryGlyph(state, worst_case::fontPath(folder()));
+}
 BENCHMARK(BM_GetFont)->Unit(benchmark::kMillisecond);
+
+// The header lines alone: a font of the largest input's glyph headers
+// (STARTCHAR, ENCODING, SWIDTH, DWIDTH, BBX, BITMAP, ENDCHAR) with no rows.
+void BM_HeaderLines(benchmark::State& state) {
+  static const std::string font = [] {
+    const std::string path = folder() + "/headers.bdf";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::fputs("STARTFONT 2.1\nFONTBOUNDINGBOX 16 14 0 -2\n", file);
+    for (int g = 0; g < worst_case::kGlyphs; ++g) {
+      std::fprintf(file,
+                   "STARTCHAR glyphID:%04x\nENCODING %d\nSWIDTH 1000 0\nDWIDTH 16 0\n"
+                   "BBX 16 14 0 -2\nBITMAP\nENDCHAR\n",
+                   g, g);
+    }
+    std::fclose(file);
+    return path;
+  }();
+  readEveryGlyph(state, font);
+}
+BENCHMARK(BM_HeaderLines)->Unit(benchmark::kMillisecond);
+
+// Staging a record for every code in the code map's shuffled order, and
+// writing them into a full-size image.
+void BM_Staging(benchmark::State& state) {
+  const std::string image = worst_case::imagePath(folder());
+  for (auto _ : state) {
+    for (int code = 1; code <= 0xFFFF; ++code) {
+      fntbuf[0] = static_cast<std::uint8_t>(code);
+      writeKuvraFont(slotAddress(static_cast<std::uint16_t>(worst_case::glyphOfCode(code))));
+    }
+    std::FILE* file = openImage(image.c_str());
+    benchmark::DoNotOptimize(flushKuvraFont(file));
+    std::fclose(file);
+  }
+}
+BENCHMARK(BM_Staging)->Unit(benchmark::kMillisecond);
 
 void BM_RowValue(benchmark::State& state) {
   static const char rows[] = "0000\n927F\n08BC\n30F1\n1179\n4D3D\n1244\n757B\n";

@@ -39,9 +39,12 @@ void prepareProcess() {
   }
 }
 
+void adviseHugePages(void* /*start*/, std::size_t /*bytes*/) {}
+
 #else
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,6 +60,15 @@ void prepareProcess() {
     }
   }
   std::signal(SIGPIPE, SIG_IGN);
+}
+
+void adviseHugePages(void* start, std::size_t bytes) {
+#if defined(MADV_HUGEPAGE) && !defined(FONTGRAFT_PLAIN)
+  madvise(start, bytes, MADV_HUGEPAGE);
+#else
+  static_cast<void>(start);
+  static_cast<void>(bytes);
+#endif
 }
 
 #endif

@@ -2,6 +2,7 @@
 #ifndef FONTGRAFT_COMMON_PLATFORM_H
 #define FONTGRAFT_COMMON_PLATFORM_H
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -12,6 +13,11 @@
 // instead of ending the process; and standard output and error carry bytes as
 // they are, with no line end translation.
 void prepareProcess();
+
+// Asks the system to back `bytes` of memory from `start` (a 2 MiB boundary)
+// with huge pages, which cost less to touch first; nothing where there are
+// none, or in the plain build.
+void adviseHugePages(void* start, std::size_t bytes);
 
 // The tools' file handling (not used by the utility itself).
 

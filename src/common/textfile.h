@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(FONTGRAFT_PLAIN)
 #include <emmintrin.h>
 #endif
 
@@ -63,7 +63,7 @@ constexpr std::size_t kChunk = 64;
 // Bit i is set when text[i] is '\n', for i below kChunk. All kChunk
 // characters must be readable.
 inline std::uint64_t lineEndsIn(const char* text) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(FONTGRAFT_PLAIN)
   const __m128i lineEnd = _mm_set1_epi8('\n');
   std::uint64_t mask = 0;
   for (int i = 0; i < 4; ++i) {

@@ -1,36 +1,75 @@
 #include "firmware/table.h"
 
-#include <bitset>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
+#include "common/platform.h"
 #include "common/state.h"
 
 namespace {
 
-// Staged records in the order their slots were first staged, so that staging
-// writes memory in sequence; `recordOfSlot` holds the record's index for each
-// slot in `staged`.
-std::uint8_t records[kSlots][kRecordSize];
-std::uint16_t recordOfSlot[kSlots];
-std::bitset<kSlots> staged;
-std::uint32_t recordCount;
+// The staged font table: each record at its slot, as in the image, and a bit
+// per slot that says which slots are staged. Runs of adjacent staged slots go
+// into the image each in one write, straight from here.
+//
+// The table is 2 MiB, taken from the middle of twice that in static storage
+// so that it can start on a 2 MiB boundary, where the system may back it with
+// one huge page instead of 512 small ones (whose first touches cost more than
+// the copies into them).
+constexpr std::size_t kTableBytes = std::size_t{kSlots} * kRecordSize;
+alignas(64) std::uint8_t storage[2 * kTableBytes];
+std::uint8_t (*table)[kRecordSize];
+std::uint64_t staged[kSlots / 64];
+bool anyStaged;
 
-// Records go out through this buffer, in slot order.
-constexpr int kOutRecords = 2048;
-std::uint8_t out[kOutRecords][kRecordSize];
+// The slots come in the code map's order, which may be none, so a store to
+// one misses the cache. Each record is held back a few glyphs while its slot
+// is fetched, and stored when it leaves the ring, in the order the records
+// came: a later record for the same slot still wins.
+constexpr int kHeld = 8;
+struct Held {
+  std::uint32_t slot;
+  std::uint8_t record[kRecordSize];
+};
+Held held[kHeld];
+int heldCount;  // records in the ring
+int heldNext;   // where the next record goes; the oldest when the ring is full
 
-bool isStaged(int slot) {
-  return staged.test(static_cast<std::size_t>(slot));
+void store(const Held& record) {
+  std::memcpy(table[record.slot], record.record, kRecordSize);
+  staged[record.slot / 64] |= std::uint64_t{1} << (record.slot % 64);
 }
 
-bool writeOut(std::FILE* image, int count) {
-  const auto n = static_cast<std::size_t>(count);
-  if (std::fwrite(out, kRecordSize, n, image) != n) {
-    std::puts("firmware file write failed.");
-    return false;
+// Stores every held record, oldest first.
+void storeHeld() {
+  for (int k = 0; k < heldCount; ++k) {
+    store(held[(heldNext - heldCount + k + kHeld) % kHeld]);
   }
-  return true;
+  heldCount = 0;
+}
+
+void startTable() {
+  if (table == nullptr) {
+    const auto at = reinterpret_cast<std::uintptr_t>(storage);
+    const std::uintptr_t aligned = (at + kTableBytes - 1) / kTableBytes * kTableBytes;
+    table = reinterpret_cast<std::uint8_t(*)[kRecordSize]>(storage + (aligned - at));
+    adviseHugePages(table, kTableBytes);
+  }
+  anyStaged = true;
+}
+
+// First slot at or after `slot` whose staged bit is `bit`; kSlots when none.
+int nextWithBit(int slot, bool bit) {
+  while (slot < kSlots) {
+    std::uint64_t word = staged[slot / 64];
+    word = (bit ? word : ~word) >> (slot % 64);
+    if (word != 0) {
+      return slot + __builtin_ctzll(word);
+    }
+    slot = (slot / 64 + 1) * 64;
+  }
+  return kSlots;
 }
 
 // Writes slots [first, end) into the image, which are all staged.
@@ -40,18 +79,12 @@ bool writeRun(std::FILE* image, int first, int end) {
     std::puts("firmware file seek failed.");
     return false;
   }
-  int held = 0;
-  for (int slot = first; slot < end; ++slot) {
-    if (held == kOutRecords) {
-      if (!writeOut(image, held)) {
-        return false;
-      }
-      held = 0;
-    }
-    std::memcpy(out[held], records[recordOfSlot[slot]], kRecordSize);
-    ++held;
+  const auto count = static_cast<std::size_t>(end - first);
+  if (std::fwrite(table[first], kRecordSize, count, image) != count) {
+    std::puts("firmware file write failed.");
+    return false;
   }
-  return writeOut(image, held);
+  return true;
 }
 
 }  // namespace
@@ -74,27 +107,31 @@ void writeKuvraFont(std::uint32_t address) {
   if (isValidAddress(address) == 0 || (address - kTableStart) % kRecordSize != 0) {
     return;  // not a slot: nothing of the image may change
   }
-  const auto slot = (address - kTableStart) / kRecordSize;
-  if (!staged.test(slot)) {
-    staged.set(slot);
-    recordOfSlot[slot] = static_cast<std::uint16_t>(recordCount++);
+  if (!anyStaged) {
+    startTable();
   }
-  std::memcpy(records[recordOfSlot[slot]], fntbuf, kRecordSize);
+  const auto slot = (address - kTableStart) / kRecordSize;
+  __builtin_prefetch(table[slot], 1);
+  Held& next = held[heldNext];
+  if (heldCount == kHeld) {
+    store(next);  // the oldest leaves the ring
+  } else {
+    ++heldCount;
+  }
+  next.slot = slot;
+  std::memcpy(next.record, fntbuf, kRecordSize);
+  heldNext = (heldNext + 1) % kHeld;
 }
 
 bool flushKuvraFont(std::FILE* image) {
   bool ok = true;
-  for (int slot = 0; ok && recordCount != 0 && slot < kSlots;) {
-    if (!isStaged(slot)) {
-      ++slot;
-      continue;
+  if (anyStaged) {
+    storeHeld();
+    for (int slot = nextWithBit(0, true); ok && slot < kSlots;) {
+      const int end = nextWithBit(slot, false);
+      ok = writeRun(image, slot, end);
+      slot = nextWithBit(end, true);
     }
-    int end = slot + 1;
-    while (end < kSlots && isStaged(end)) {
-      ++end;
-    }
-    ok = writeRun(image, slot, end);
-    slot = end;
   }
   if (ok && std::fflush(image) != 0) {
     std::puts("firmware file write failed.");
@@ -105,8 +142,9 @@ bool flushKuvraFont(std::FILE* image) {
 }
 
 void discardKuvraFont() {
-  staged.reset();
-  recordCount = 0;
+  std::memset(staged, 0, sizeof staged);
+  heldCount = 0;
+  anyStaged = false;
 }
 
 int readKuvraFont(std::FILE* image, std::uint16_t first, int count,

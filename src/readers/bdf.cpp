@@ -107,18 +107,107 @@ bool readPlainBox(Line line, int v[4]) {
   return true;
 }
 
+// Value of each byte as a hex digit, -1 for a byte that is none.
+constexpr std::array<std::int8_t, 256> makeHexValues() {
+  std::array<std::int8_t, 256> values{};
+  for (unsigned c = 0; c < 256; ++c) {
+    values[c] = static_cast<std::int8_t>(hexDigitValue(static_cast<unsigned char>(c)));
+  }
+  return values;
+}
+constexpr std::array<std::int8_t, 256> kHexValues = makeHexValues();
+
+// Takes the rows of the BITMAP section that stand whole in the reader's block
+// and are spelled the plain way, four or two hex digits and a line end, as
+// nearly every font spells them, and the ENDCHAR line after them. Each gives
+// what placeRow would make of it. Returns true when the section's ENDCHAR
+// line was taken; `rows` counts the rows taken.
+bool readPlainRows(const Placement& placement, long long* rows) {
+  if (rowlistener != nullptr) {
+    return false;  // the listener hears every row through placeRow
+  }
+  const char* at = fontfile.block + fontfile.pos;
+  const char* const end = fontfile.block + fontfile.len;
+  const auto hex = [&at](int i) {
+    return static_cast<int>(kHexValues[static_cast<unsigned char>(at[i])]);
+  };
+  const bool plainShift = placement.shift >= 0 && placement.shift < kCellRows;
+  bool ended = false;
+  for (;;) {
+    int value = -1;
+    int length = 0;
+    if (end - at >= 5 && at[4] == '\n') {
+      const int d0 = hex(0);
+      const int d1 = hex(1);
+      const int d2 = hex(2);
+      const int d3 = hex(3);
+      value = (d0 | d1 | d2 | d3) < 0 ? -1 : d0 << 12 | d1 << 8 | d2 << 4 | d3;
+      length = 5;
+    } else if (end - at >= 3 && at[2] == '\n') {
+      const int d0 = hex(0);
+      const int d1 = hex(1);
+      value = (d0 | d1) < 0 ? -1 : d0 << 12 | d1 << 8;
+      length = 3;
+    }
+    if (value < 0) {
+      ended = end - at >= 8 && std::memcmp(at, "ENDCHAR\n", 8) == 0;
+      at += ended ? 8 : 0;
+      break;
+    }
+    const long long r = placement.firstRow + *rows;
+    if (r >= 0 && r < kCellRows) {
+      bmpbuf[r] = plainShift ? value >> placement.shift : shiftRow(value, placement.shift);
+    }
+    ++*rows;
+    at += length;
+  }
+  fontfile.pos = static_cast<std::size_t>(at - fontfile.block);
+  return ended;
+}
+
+// The glyph's box from its BBX line; values the line does not give keep what
+// `box` holds. Fonts mostly repeat one BBX line, so the last line read and the
+// box it gave are kept, and a line spelled the same gives the same box.
+GlyphBox readBox(Line line, const GlyphBox& box) {
+  static char lastLine[32];
+  static std::size_t lastLength;  // 0: none kept
+  static GlyphBox lastBox;
+  if (line.length == lastLength && std::memcmp(line.text, lastLine, line.length) == 0) {
+    return lastBox;
+  }
+  int v[4] = {box.width, box.height, box.xoff, box.yoff};
+  const bool plain = readPlainBox(line, v);
+  if (!plain) {
+    scanPattern(line, "BBX %d %d %d %d", v, 4);
+  }
+  const GlyphBox read{v[0], v[1], v[2], v[3]};
+  // A plain line gives all four values, whatever the box held before.
+  lastLength = plain && line.length <= sizeof lastLine ? line.length : 0;
+  if (lastLength != 0) {
+    std::memcpy(lastLine, line.text, line.length);
+    lastBox = read;
+  }
+  return read;
+}
+
 // Reads the rows of a BITMAP section up to its ENDCHAR line or the end of the
-// file and returns how many there were.
+// file and returns how many there were. Plain rows are taken where they stand;
+// any other line goes through the line reader, one at a time.
 int readBitmap(const Placement& placement) {
   long long rows = 0;
-  forEachLine(&fontfile, [&](Line line) {
-    if (line.text[0] == 'E' && line.startsWith("ENDCHAR")) {
-      return false;
-    }
-    placeRow(line, placement, rows);
-    ++rows;
-    return true;
-  });
+  bool ended = false;
+  while (!readPlainRows(placement, &rows) && !ended) {
+    const bool more = forEachLine(&fontfile, [&](Line line) {
+      if (line.text[0] == 'E' && line.startsWith("ENDCHAR")) {
+        ended = true;
+        return false;
+      }
+      placeRow(line, placement, rows);
+      ++rows;
+      return false;  // back to the plain rows
+    });
+    ended = ended || !more;
+  }
   return rows > INT_MAX ? INT_MAX : static_cast<int>(rows);
 }
 
@@ -147,11 +236,7 @@ bool readHeaderLine(Line line, GlyphBox* box) {
         return true;
       }
       if (line.startsWith("BBX")) {
-        int v[4] = {box->width, box->height, box->xoff, box->yoff};
-        if (!readPlainBox(line, v)) {
-          scanPattern(line, "BBX %d %d %d %d", v, 4);
-        }
-        *box = GlyphBox{v[0], v[1], v[2], v[3]};
+        *box = readBox(line, *box);
       }
       return false;
     default:

@@ -1,5 +1,6 @@
 #include "run/run.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -31,13 +32,23 @@ void flushReports() {
   reportsUsed = 0;
 }
 
-// Puts the hex digits of `value` into text[0 .. places-1], upper case, most
-// significant first.
-void putHex(char* text, std::uint32_t value, int places) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  for (int i = places - 1; i >= 0; --i) {
-    text[i] = kDigits[value & 0xFu];
-    value >>= 4;
+// The two upper-case hex digits of every byte value.
+constexpr std::array<char, 512> makeHexPairs() {
+  std::array<char, 512> pairs{};
+  for (unsigned b = 0; b < 256; ++b) {
+    pairs[2 * b] = "0123456789ABCDEF"[b >> 4];
+    pairs[2 * b + 1] = "0123456789ABCDEF"[b & 0xFu];
+  }
+  return pairs;
+}
+constexpr std::array<char, 512> kHexPairs = makeHexPairs();
+
+// Puts the hex digits of `value` into text[0 .. 2 * bytes - 1], upper case,
+// most significant first, two at a time.
+void putHex(char* text, std::uint32_t value, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) {
+    std::memcpy(text + 2 * i, &kHexPairs[2 * (value & 0xFFu)], 2);
+    value >>= 8;
   }
 }
 
@@ -48,8 +59,8 @@ void printReport(std::uint32_t slot, std::uint16_t code) {
   }
   char* text = reports + reportsUsed;
   std::memcpy(text, kReportLine, kReportLength);
-  putHex(text + 10, slot, 8);
-  putHex(text + 26, code, 4);
+  putHex(text + 10, slot, 4);
+  putHex(text + 26, code, 2);
   reportsUsed += kReportLength;
 }
 
