@@ -196,7 +196,7 @@ GlyphBox readBox(Line line, const GlyphBox& box) {
 int readBitmap(const Placement& placement) {
   long long rows = 0;
   bool ended = false;
-  while (!readPlainRows(placement, &rows) && !ended) {
+  while (!ended && !readPlainRows(placement, &rows)) {
     const bool more = forEachLine(&fontfile, [&](Line line) {
       if (line.text[0] == 'E' && line.startsWith("ENDCHAR")) {
         ended = true;
