@@ -67,9 +67,6 @@ bool readLine(LineSource* source) {
     n += take;
     source->pos += take;
   }
-  if (!complete && source->failed && source->pos >= source->len) {
-    n = 0;  // a read error ends the input; the line it cut is not taken
-  }
   source->line = Line{source->joined, n};
   return n > 0;
 }
