@@ -152,3 +152,24 @@ int scanPattern(Line line, const char* pattern, int* out, int maxOut) {
   }
   return count;
 }
+
+bool parseHexCode(const char* text, std::uint16_t* code) {
+  const char* p = text;
+  if (((p[0] == 'U' || p[0] == 'u') && p[1] == '+') ||
+      (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))) {
+    p += 2;
+  }
+  if (*p == '\0') {
+    return false;
+  }
+  unsigned value = 0;
+  for (; *p != '\0'; ++p) {
+    const int digit = hexDigitValue(static_cast<unsigned char>(*p));
+    value = value * 16 + static_cast<unsigned>(digit);
+    if (digit < 0 || value > 0xFFFF) {
+      return false;
+    }
+  }
+  *code = static_cast<std::uint16_t>(value);
+  return true;
+}

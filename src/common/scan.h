@@ -18,6 +18,7 @@
 #define FONTGRAFT_COMMON_SCAN_H
 
 #include <cstddef>
+#include <cstdint>
 
 #include "common/textfile.h"
 
@@ -33,6 +34,10 @@ constexpr int hexDigitValue(unsigned char c) {
   const unsigned lower = c | 0x20u;  // folds A-F onto a-f
   return lower >= 'a' && lower <= 'f' ? static_cast<int>(lower - 'a') + 10 : -1;
 }
+
+// A character code as users write it on a command line: hex digits, with or
+// without "U+" or "0x", at most FFFF. False for anything else.
+bool parseHexCode(const char* text, std::uint16_t* code);
 
 // Quick readers for numbers spelled the plain way, as nearly every font and
 // code map spells them. A line whose numbers they take gives the same values

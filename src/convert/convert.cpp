@@ -69,32 +69,17 @@ bool parseNumber(const char* text, int low, int high, int* value) {
   return true;
 }
 
-// A code in hex, with or without U+ or 0x.
-bool parseCode(const std::string& text, int* code) {
-  std::size_t at = text.size() > 2 && (text[1] == '+' || text[1] == 'x' || text[1] == 'X') &&
-                           (text[0] == 'U' || text[0] == 'u' || text[0] == '0')
-                       ? 2
-                       : 0;
-  int value = 0;
-  if (at == text.size()) {
-    return false;
-  }
-  for (; at < text.size(); ++at) {
-    const int digit = hexDigitValue(static_cast<unsigned char>(text[at]));
-    if (digit < 0 || (value = value * 16 + digit) > 0xFFFF) {
-      return false;
-    }
-  }
-  *code = value;
-  return true;
-}
-
 bool parseRange(const std::string& text, std::pair<int, int>* range) {
   const std::size_t dash = text.find('-');
   const std::string first = text.substr(0, dash);
   const std::string last = dash == std::string::npos ? first : text.substr(dash + 1);
-  return parseCode(first, &range->first) && parseCode(last, &range->second) &&
-         range->first <= range->second;
+  std::uint16_t from = 0;
+  std::uint16_t to = 0;
+  if (!parseHexCode(first.c_str(), &from) || !parseHexCode(last.c_str(), &to) || from > to) {
+    return false;
+  }
+  *range = {from, to};
+  return true;
 }
 
 // Fills `request` from the command line. Returns -1 to go on, else the exit

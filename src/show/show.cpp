@@ -87,27 +87,7 @@ bool parseCode(const char* text, std::uint16_t* code) {
     *code = static_cast<std::uint16_t>(value);
     return value >= 0x800 && (value < 0xD800 || value > 0xDFFF);
   }
-  const char* p = text;
-  if (((p[0] == 'U' || p[0] == 'u') && p[1] == '+') ||
-      (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))) {
-    p += 2;
-  }
-  if (*p == '\0') {
-    return false;
-  }
-  unsigned value = 0;
-  for (; *p != '\0'; ++p) {
-    const int digit = hexDigitValue(static_cast<unsigned char>(*p));
-    if (digit < 0) {
-      return false;
-    }
-    value = value * 16 + static_cast<unsigned>(digit);
-    if (value > 0xFFFF) {
-      return false;
-    }
-  }
-  *code = static_cast<std::uint16_t>(value);
-  return true;
+  return parseHexCode(text, code);
 }
 
 bool parseScale(const char* text, int* scale) {
