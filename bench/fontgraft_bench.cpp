@@ -143,7 +143,7 @@ void BM_RowValue(benchmark::State& state) {
 BENCHMARK(BM_RowValue);
 
 void BM_Pack(benchmark::State& state) {
-  for (int r = 0; r < kCellRows; ++r) {
+  for (int r = 0; r < kCellSize; ++r) {
     bmpbuf[r] = worst_case::glyphRow(r, r);
   }
   for (auto _ : state) {

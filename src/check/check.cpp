@@ -33,8 +33,6 @@ const char kHelp[] =
     "  --list       one line for each code or glyph affected\n"
     "  -h, --help   print this help\n";
 
-constexpr int kCodes = 65536;
-
 // Ways a glyph loses pixels, in the order they are reported.
 enum Loss { kAbove, kBelow, kLeft, kRight, kWidth, kLosses };
 const char* const kLossText[kLosses] = {"above the cell", "below the cell", "past the left side",
@@ -85,7 +83,7 @@ int pixelsOfLine(Line line) {
 void countRow(Line line, long long cellRow, int value, long long shift) {
   if (value < 0) {
     glyphLoss[kWidth] += pixelsOfLine(line);
-  } else if (cellRow < 0 || cellRow >= kCellRows) {
+  } else if (cellRow < 0 || cellRow >= kCellSize) {
     glyphLoss[cellRow < 0 ? kAbove : kBelow] += pixelsOf(value);
   } else {
     glyphLoss[shift < 0 ? kLeft : kRight] += pixelsOf(value) - pixelsOf(shiftRow(value, shift));

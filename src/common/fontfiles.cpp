@@ -1,21 +1,21 @@
 #include "common/fontfiles.h"
 
-namespace {
+#include "common/state.h"
 
-constexpr int kCell = 16;
+namespace {
 
 // The smallest box around the set pixels of a cell: first and last row and
 // column. Empty (first > last) for a blank cell.
 struct Ink {
-  int top = kCell;
+  int top = kCellSize;
   int bottom = -1;
-  int left = kCell;
+  int left = kCellSize;
   int right = -1;
 };
 
 Ink inkOf(const CellGlyph& glyph) {
   Ink ink;
-  for (int r = 0; r < kCell; ++r) {
+  for (int r = 0; r < kCellSize; ++r) {
     const unsigned row = glyph.rows[r];
     if (row == 0) {
       continue;
@@ -43,13 +43,12 @@ std::string xlfdWord(const std::string& text) {
 }  // namespace
 
 bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<CellGlyph>& glyphs) {
-  // The utility puts the top of the font box on cell row 2 and the first
-  // column of a glyph's box on column BBX x + 2. Counting y upwards from the
-  // baseline, cell row r spans y = baselineRow - 1 - r, so the box top is
-  // y = baselineRow - 2 and column c is x = c - 2.
+  // The font box is 14 rows tall and its top is cell row kCellMargin, so its
+  // top lies at y = baselineRow - kCellMargin, counting y upwards from the
+  // baseline (cell row r spans y = baselineRow - 1 - r).
   const int ascent = header.baselineRow;
-  const int descent = kCell - header.baselineRow;
-  const int boxTop = header.baselineRow - 2;
+  const int descent = kCellSize - header.baselineRow;
+  const int boxTop = header.baselineRow - kCellMargin;
   const std::string family = xlfdWord(header.family);
   std::fprintf(file,
                "STARTFONT 2.1\n"
@@ -70,8 +69,9 @@ bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<C
     const bool blank = ink.bottom < 0;
     const int width = blank ? 0 : ink.right - ink.left + 1;
     const int height = blank ? 0 : ink.bottom - ink.top + 1;
-    const int x = blank ? 0 : ink.left - 2;
-    const int y = blank ? 0 : boxTop + 2 - ink.top - height;
+    // The box that the placement rule puts at the ink's first row and column.
+    const int x = blank ? 0 : static_cast<int>(xOffsetAtCellColumn(ink.left));
+    const int y = blank ? 0 : static_cast<int>(glyphTopAtCellRow(boxTop, ink.top) - height);
     const int swidth = header.pixelSize > 0 ? glyph.advance * 1000 / header.pixelSize : 0;
     std::fprintf(file,
                  "STARTCHAR glyphID:%04X\nENCODING %u\nSWIDTH %d 0\nDWIDTH %d 0\n"

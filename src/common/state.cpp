@@ -1,6 +1,6 @@
 #include "common/state.h"
 
-int bmpbuf[kCellRows];
+int bmpbuf[kCellSize];
 std::uint8_t fntbuf[kRecordSize];
 int glyphid;
 bool hasglyphid;

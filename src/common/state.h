@@ -10,10 +10,39 @@
 #include <cstdint>
 #include <cstdio>
 
-// Glyph cell: 16 rows of 16 one-bit pixels, row 0 at the top. Bit 15 of a row
-// is column 0 (the leftmost), bit 0 is column 15; bits above 15 stay 0.
-constexpr int kCellRows = 16;
-extern int bmpbuf[kCellRows];
+// Character codes are 16 bits: the font table has a slot for each of the
+// kCodes codes 0 to 0xFFFF.
+constexpr int kCodes = 65536;
+
+// Glyph cell: kCellSize rows of kCellSize one-bit pixels, row 0 at the top.
+// Bit 15 of a row is column 0 (the leftmost), bit 0 is column 15; bits above
+// 15 stay 0.
+constexpr int kCellSize = 16;
+extern int bmpbuf[kCellSize];
+
+// Where the utility puts a glyph in its cell: the top of the font bounding box
+// on cell row kCellMargin (the rows above are left for glyphs that reach above
+// the font's top), each glyph's top row as far below it as the glyph's top
+// (BBX y offset + height) lies below the font's (FONTBOUNDINGBOX y offset +
+// height), and the glyph's first column at its BBX x offset + kCellMargin.
+// The glyph reader places rows by this rule and the font writer chooses boxes
+// by it, so that what one writes the other puts back. Sums are taken in 64
+// bits so that no value of a font can overflow them.
+constexpr int kCellMargin = 2;
+constexpr long long cellRowOfGlyphTop(long long fontTop, long long glyphTop) {
+  return fontTop - glyphTop + kCellMargin;
+}
+constexpr long long cellColumnOf(long long xOffset) {
+  return xOffset + kCellMargin;
+}
+// The same rule the other way: the glyph top and x offset that put a glyph's
+// top row on cell row `row` and its first column on cell column `column`.
+constexpr long long glyphTopAtCellRow(long long fontTop, long long row) {
+  return fontTop + kCellMargin - row;
+}
+constexpr long long xOffsetAtCellColumn(long long column) {
+  return column - kCellMargin;
+}
 
 // Glyph record: the cell as 32 bytes of vertical 8-pixel column strips.
 constexpr int kRecordSize = 32;

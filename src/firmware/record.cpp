@@ -32,7 +32,7 @@ void convBDF2KUVRA() {
   // The record in four strips of 8 bytes: upper band columns 0-7 and 8-15,
   // then lower band columns 0-7 and 8-15.
   std::uint64_t strips[4] = {0, 0, 0, 0};
-  for (int r = 0; r < kCellRows; ++r) {
+  for (int r = 0; r < kCellSize; ++r) {
     const auto row = static_cast<unsigned>(bmpbuf[r]);
     const auto left = static_cast<std::size_t>(r / kBandRows) * 2;  // strip of columns 0-7
     const int j = r % kBandRows;
@@ -50,7 +50,7 @@ void convBDF2KUVRA() {
 }
 
 void convKUVRA2BDF() {
-  for (int r = 0; r < kCellRows; ++r) {
+  for (int r = 0; r < kCellSize; ++r) {
     const std::uint8_t* band = fntbuf + (r / kBandRows) * kColumns;
     const int bit = r % kBandRows;
     int row = 0;

@@ -17,10 +17,10 @@ namespace {
 // so that it can start on a 2 MiB boundary, where the system may back it with
 // one huge page instead of 512 small ones (whose first touches cost more than
 // the copies into them).
-constexpr std::size_t kTableBytes = std::size_t{kSlots} * kRecordSize;
+constexpr std::size_t kTableBytes = std::size_t{kCodes} * kRecordSize;
 alignas(64) std::uint8_t storage[2 * kTableBytes];
 std::uint8_t (*table)[kRecordSize];
-std::uint64_t staged[kSlots / 64];
+std::uint64_t staged[kCodes / 64];
 bool anyStaged;
 
 // The slots come in the code map's order, which may be none, so a store to
@@ -59,9 +59,9 @@ void startTable() {
   anyStaged = true;
 }
 
-// First slot at or after `slot` whose staged bit is `bit`; kSlots when none.
+// First slot at or after `slot` whose staged bit is `bit`; kCodes when none.
 int nextWithBit(int slot, bool bit) {
-  while (slot < kSlots) {
+  while (slot < kCodes) {
     std::uint64_t word = staged[slot / 64];
     word = (bit ? word : ~word) >> (slot % 64);
     if (word != 0) {
@@ -69,7 +69,7 @@ int nextWithBit(int slot, bool bit) {
     }
     slot = (slot / 64 + 1) * 64;
   }
-  return kSlots;
+  return kCodes;
 }
 
 // Writes slots [first, end) into the image, which are all staged.
@@ -127,7 +127,7 @@ bool flushKuvraFont(std::FILE* image) {
   bool ok = true;
   if (anyStaged) {
     storeHeld();
-    for (int slot = nextWithBit(0, true); ok && slot < kSlots;) {
+    for (int slot = nextWithBit(0, true); ok && slot < kCodes;) {
       const int end = nextWithBit(slot, false);
       ok = writeRun(image, slot, end);
       slot = nextWithBit(end, true);

@@ -15,7 +15,6 @@
 
 constexpr std::uint32_t kTableStart = 0x34C928;
 constexpr std::uint32_t kLastSlot = 0x54C908;  // slot of code 0xFFFF
-constexpr int kSlots = 65536;
 
 // Slot address of character code `code`.
 constexpr std::uint32_t slotAddress(std::uint16_t code) {

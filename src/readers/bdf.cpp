@@ -53,18 +53,16 @@ inline int valueOfRow(Line line) {
 }
 
 // Where the rows of the glyph go: the cell row of its first row line and the
-// shift of every row. The top of the font bounding box falls on cell row 2 and
-// each glyph row lands as far below it as the glyph's top lies below the
-// font's top; the glyph's first pixel lands in column BBX x offset + 2. All
-// sums are taken in 64 bits so that no value of the font can overflow them.
+// shift of every row, by the cell placement rule (common/state.h).
 struct Placement {
   long long firstRow;
   long long shift;
 };
 
 Placement placementOf(const GlyphBox& box) {
-  return Placement{static_cast<long long>(fbbx[1]) + fbbx[3] - box.height - box.yoff + 2,
-                   static_cast<long long>(box.xoff) + 2};
+  return Placement{cellRowOfGlyphTop(static_cast<long long>(fbbx[1]) + fbbx[3],
+                                     static_cast<long long>(box.height) + box.yoff),
+                   cellColumnOf(box.xoff)};
 }
 
 // Stores the row line that is the `row`-th line of the glyph's BITMAP section.
@@ -73,7 +71,7 @@ void placeRow(Line line, const Placement& placement, long long row) {
   if (rowlistener != nullptr) {
     rowlistener(line, r, valueOfRow(line), placement.shift);
   }
-  if (r < 0 || r >= kCellRows) {
+  if (r < 0 || r >= kCellSize) {
     return;  // above or below the cell: dropped
   }
   const int value = valueOfRow(line);
@@ -131,7 +129,7 @@ bool readPlainRows(const Placement& placement, long long* rows) {
   const auto hex = [&at](int i) {
     return static_cast<int>(kHexValues[static_cast<unsigned char>(at[i])]);
   };
-  const bool plainShift = placement.shift >= 0 && placement.shift < kCellRows;
+  const bool plainShift = placement.shift >= 0 && placement.shift < kCellSize;
   bool ended = false;
   for (;;) {
     int value = -1;
@@ -155,7 +153,7 @@ bool readPlainRows(const Placement& placement, long long* rows) {
       break;
     }
     const long long r = placement.firstRow + *rows;
-    if (r >= 0 && r < kCellRows) {
+    if (r >= 0 && r < kCellSize) {
       bmpbuf[r] = plainShift ? value >> placement.shift : shiftRow(value, placement.shift);
     }
     ++*rows;
@@ -253,7 +251,7 @@ int rowValue(Line line) {
 }
 
 int shiftRow(int value, long long shift) {
-  if (shift >= kCellRows || shift <= -kCellRows) {
+  if (shift >= kCellSize || shift <= -kCellSize) {
     return 0;
   }
   if (shift >= 0) {

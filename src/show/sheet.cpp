@@ -14,7 +14,6 @@
 namespace {
 
 constexpr int kPerRow = 16;  // cells in a row of the sheet
-constexpr int kCellSize = 16;
 constexpr int kMaxPageHeight = 16384;  // what common viewers open
 
 // Palette indexes.

@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int kCodes = 65536;
 constexpr int kDefaultScale = 4;
 
 const char kHelp[] =
@@ -190,7 +189,7 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
 // Prints the range as text: a header line per code, then its cell, or
 // "missing" for a slot past the end of the image.
 void printText(const Request& request, int present) {
-  char line[kCellRows + 2];
+  char line[kCellSize + 2];
   for (int code = request.first; code <= request.last; ++code) {
     const int index = code - request.first;
     const auto address = static_cast<unsigned>(slotAddress(static_cast<std::uint16_t>(code)));
@@ -201,12 +200,12 @@ void printText(const Request& request, int present) {
     std::printf("U+%04X 0x%08X\n", static_cast<unsigned>(code), address);
     std::memcpy(fntbuf, records[index], kRecordSize);
     convKUVRA2BDF();
-    for (int r = 0; r < kCellRows; ++r) {
-      for (int c = 0; c < kCellRows; ++c) {
-        line[c] = ((bmpbuf[r] >> (kCellRows - 1 - c)) & 1) != 0 ? '#' : '.';
+    for (int r = 0; r < kCellSize; ++r) {
+      for (int c = 0; c < kCellSize; ++c) {
+        line[c] = ((bmpbuf[r] >> (kCellSize - 1 - c)) & 1) != 0 ? '#' : '.';
       }
-      line[kCellRows] = '\n';
-      std::fwrite(line, 1, kCellRows + 1, stdout);
+      line[kCellSize] = '\n';
+      std::fwrite(line, 1, kCellSize + 1, stdout);
     }
   }
 }
@@ -281,7 +280,7 @@ int writeFont(const Request& request, int present, Outputs* outputs) {
     std::memcpy(fntbuf, records[index], kRecordSize);
     convKUVRA2BDF();
     CellGlyph glyph{static_cast<std::uint16_t>(code), {}, 16};
-    for (int r = 0; r < kCellRows; ++r) {
+    for (int r = 0; r < kCellSize; ++r) {
       glyph.rows[r] = static_cast<std::uint16_t>(bmpbuf[r]);
     }
     glyphs.push_back(glyph);

@@ -1,0 +1,76 @@
+#include "common/cli.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifndef FONTGRAFT_VERSION
+#error "FONTGRAFT_VERSION is set by the build"
+#endif
+
+bool splitArguments(int argc, const char* const* argv, const std::vector<OptionSpec>& options,
+                    std::vector<Argument>* out, std::string* error) {
+  bool operandsOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* word = argv[i];
+    if (operandsOnly || word[0] != '-' || word[1] == '\0') {
+      out->push_back({nullptr, word});  // "-" alone is an operand too
+      continue;
+    }
+    if (std::strcmp(word, "--") == 0) {
+      operandsOnly = true;
+      continue;
+    }
+    const char* equals = word[1] == '-' ? std::strchr(word, '=') : nullptr;
+    const std::string name = equals != nullptr ? std::string(word, equals) : std::string(word);
+    const OptionSpec* found = nullptr;
+    for (const OptionSpec& option : options) {
+      if (name == option.name || (option.alias != nullptr && name == option.alias)) {
+        found = &option;
+      }
+    }
+    if (found == nullptr) {
+      *error = "unknown option " + name + " (see --help)";
+      return false;
+    }
+    const char* value = nullptr;
+    if (equals != nullptr) {
+      if (!found->takesValue) {
+        *error = name + " takes no value (see --help)";
+        return false;
+      }
+      value = equals + 1;
+    } else if (found->takesValue) {
+      if (i + 1 >= argc) {
+        *error = name + " needs a value (see --help)";
+        return false;
+      }
+      value = argv[++i];
+    }
+    out->push_back({found, value});
+  }
+  return true;
+}
+
+int failRun(const char* program, const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+  return 1;
+}
+
+int checkStandardOutput(const char* program) {
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    return failRun(program, std::string("cannot write to standard output: ") +
+                                (errno != 0 ? std::strerror(errno) : "input/output error"));
+  }
+  return 0;
+}
+
+int printText(const char* program, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return checkStandardOutput(program);
+}
+
+int printVersion(const char* program) {
+  return printText(program, std::string(program) + " " + FONTGRAFT_VERSION + "\n");
+}

@@ -1,0 +1,46 @@
+// The command lines of the tools around the utility (the checker, the viewer
+// and the converter): options spelled "--name VALUE" or "--name=VALUE", "--"
+// before operands that begin with '-', the help and the version, and errors
+// as one line on standard error.
+#ifndef FONTGRAFT_COMMON_CLI_H
+#define FONTGRAFT_COMMON_CLI_H
+
+#include <string>
+#include <vector>
+
+struct OptionSpec {
+  const char* name;   // "--size"
+  const char* alias;  // "-v", or nullptr
+  bool takesValue;
+};
+
+// One word of the command line as the tool reads it: an option with its
+// value (nullptr for one that takes none), or an operand (`option` nullptr).
+struct Argument {
+  const OptionSpec* option;
+  const char* value;
+};
+
+// Splits argv[1 .. argc-1] into the options of `options` and operands, in
+// order. Every word after "--" is an operand. False on an unknown option, an
+// option without its value or a value given to an option that takes none,
+// with `error` saying which.
+bool splitArguments(int argc, const char* const* argv, const std::vector<OptionSpec>& options,
+                    std::vector<Argument>* out, std::string* error);
+
+// Prints "<program>: <message>" on standard error and returns 1, the status
+// of an error.
+int failRun(const char* program, const std::string& message);
+
+// Writes `text` to standard output and flushes it. Returns 0, or 1 with one
+// error line when it could not be written (a full device, a closed pipe).
+int printText(const char* program, const std::string& text);
+
+// Prints the line "<program> <version>" as printText does.
+int printVersion(const char* program);
+
+// Checks standard output at the end of a run: 0 when everything printed was
+// written, else 1 with one error line.
+int checkStandardOutput(const char* program);
+
+#endif
