@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kPerRow = 16;  // cells in a row of the sheet
+constexpr int kPerRow = 16;            // cells in a row of the sheet
 constexpr int kMaxPageHeight = 16384;  // what common viewers open
 
 // Palette indexes.
