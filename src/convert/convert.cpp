@@ -4,59 +4,80 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <new>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "common/cli.h"
+#include "common/codes.h"
 #include "common/fontfiles.h"
 #include "common/outfile.h"
 #include "common/scan.h"
+#include "convert/face.h"
 #include "convert/layout.h"
-#include "convert/render.h"
+#include "convert/scripts.h"
+#include "convert/sizing.h"
 
 namespace {
+
+const char kProgram[] = "fontgraft-convert";
 
 const char kHelp[] =
     "fontgraft-convert: makes the BDF font and the code map that fontgraft installs\n"
     "Syntax: fontgraft-convert [options] <font-file> <out.bdf> <out-cmap.txt>\n"
+    "        fontgraft-convert --list-faces <font-file>\n"
     "\n"
-    "Reads a TrueType or OpenType font (.ttf, .otf, .ttc, .otc, or any font\n"
-    "FreeType reads) and writes one glyph per character code, named after the\n"
-    "code, so that no code is left blank, each placed so that fontgraft puts\n"
-    "every pixel inside the cell.\n"
+    "Reads a TrueType or OpenType font (.ttf, .otf, .ttc, .otc, .woff, or any font\n"
+    "FreeType reads, bitmap fonts in Unicode too) and writes one glyph per\n"
+    "character code, named after the code, each placed so that fontgraft puts\n"
+    "every pixel inside the cell. A code whose glyph draws nothing is left out,\n"
+    "so that the device keeps its own glyph, unless it is a space or an invisible\n"
+    "format character.\n"
     "\n"
     "Options:\n"
-    "  --face N         the face of a font collection (default 0)\n"
-    "  --size N         pixels per em (default: the largest size whose glyphs fit)\n"
+    "  --face F         the face of a collection: its number or its name, with or\n"
+    "                   without its style (default 0; see --list-faces)\n"
+    "  --size N         pixels per em (default: the largest at which the common\n"
+    "                   characters of the font's main scripts fit; a glyph that\n"
+    "                   still does not fit is drawn at the largest size at which\n"
+    "                   it does)\n"
     "  --codes A-B      only the codes A to B, in hex (repeatable; default: every\n"
-    "                   code from 1 to FFFF the font maps)\n"
-    "  --fill           use the whole 16 x 16 cell, for fonts drawn for it, instead\n"
-    "                   of the 14 x 14 area below and right of the 2-pixel margins\n"
-    "  --render MODE    auto: the embedded bitmaps of the size where the font has\n"
-    "                   them, else hinted (the default); hinted: outlines hinted\n"
-    "                   for black and white; unhinted: outlines as drawn; grey:\n"
-    "                   outlines in grey, cut at the threshold\n"
-    "  --threshold N    grey level from 1 to 255 that counts as ink (default 128)\n"
-    "  -v, --verbose    list each code that was moved or clipped\n"
-    "  -h, --help       print this help\n";
+    "                   code from 1 to FFFF the font maps); the size stays the\n"
+    "                   whole font's\n"
+    "  --fill           use the whole 16 x 16 cell instead of the 14 x 14 area\n"
+    "                   below and right of the 2-pixel margins (bitmap fonts of\n"
+    "                   15 and 16 pixels drawn for it fill it by themselves)\n"
+    "  --render MODE    auto: the font's own bitmaps of the size where it has\n"
+    "                   them, else unhinted (the default); unhinted: outlines as\n"
+    "                   drawn, in black and white; hinted: outlines hinted by the\n"
+    "                   font for black and white; grey: outlines in grey, cut at\n"
+    "                   the threshold\n"
+    "  --threshold N    grey level from 1 to 255 that counts as ink (default 96)\n"
+    "  --list-faces     list the faces of the font file, one per line\n"
+    "  -v, --verbose    list each code moved, drawn smaller, clipped or left out\n"
+    "  -h, --help       print this help\n"
+    "  --version        print the version\n"
+    "\n"
+    "Exit status: 0 when every glyph was written whole, 2 when the files were\n"
+    "written but pixels were lost (clipped glyphs), 1 on an error.\n";
+
+// How many threads draw the glyphs at most, and the fewest codes worth a
+// thread of its own.
+constexpr unsigned kMaxThreads = 8;
+constexpr std::size_t kCodesPerThread = 2000;
 
 struct Request {
-  const char* font = nullptr;
-  const char* bdf = nullptr;
-  const char* cmap = nullptr;
-  int face = 0;
-  int size = 0;  // 0: choose
-  std::vector<std::pair<int, int>> ranges;
-  bool fill = false;
-  Rendering rendering = Rendering::kAuto;
-  int threshold = 128;
+  std::string font;
+  std::string bdf;
+  std::string cmap;
+  std::string face = "0";
+  SizingRequest sizing;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
+  bool listFaces = false;
   bool verbose = false;
 };
-
-int fail(const std::string& message) {
-  std::fprintf(stderr, "fontgraft-convert: %s\n", message.c_str());
-  return 1;
-}
 
 // A whole number from `low` to `high`.
 bool parseNumber(const char* text, int low, int high, int* value) {
@@ -69,7 +90,7 @@ bool parseNumber(const char* text, int low, int high, int* value) {
   return true;
 }
 
-bool parseRange(const std::string& text, std::pair<int, int>* range) {
+bool parseRange(const std::string& text, std::pair<std::uint32_t, std::uint32_t>* range) {
   const std::size_t dash = text.find('-');
   const std::string first = text.substr(0, dash);
   const std::string last = dash == std::string::npos ? first : text.substr(dash + 1);
@@ -82,63 +103,83 @@ bool parseRange(const std::string& text, std::pair<int, int>* range) {
   return true;
 }
 
+const std::vector<OptionSpec> kOptions = {
+    {"--face", nullptr, true},        {"--size", nullptr, true},      {"--codes", nullptr, true},
+    {"--render", nullptr, true},      {"--threshold", nullptr, true}, {"--fill", nullptr, false},
+    {"--list-faces", nullptr, false}, {"--verbose", "-v", false},     {"--help", "-h", false},
+    {"--version", nullptr, false},
+};
+
 // Fills `request` from the command line. Returns -1 to go on, else the exit
-// status (0 after the help).
+// status (after the help, the version or an error).
 int parseArguments(int argc, const char* const* argv, Request* request) {
-  std::vector<const char*> files;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool takesValue = arg == "--face" || arg == "--size" || arg == "--codes" ||
-                            arg == "--render" || arg == "--threshold";
-    if (takesValue && i + 1 >= argc) {
-      return fail(arg + " needs a value (see --help)");
-    }
-    const char* value = takesValue ? argv[++i] : nullptr;
-    std::pair<int, int> range;
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kHelp, stdout);
-      return 0;
-    } else if (arg == "--face") {
-      if (!parseNumber(value, 0, 65535, &request->face)) {
-        return fail("bad face \"" + std::string(value) + "\": give a number from 0");
+  std::vector<Argument> arguments;
+  std::string error;
+  if (!splitArguments(argc, argv, kOptions, &arguments, &error)) {
+    return failRun(kProgram, error);
+  }
+  std::vector<std::string> files;
+  for (const Argument& argument : arguments) {
+    const std::string name = argument.option != nullptr ? argument.option->name : "";
+    const char* value = argument.value;
+    if (argument.option == nullptr) {
+      files.push_back(value);
+    } else if (name == "--help") {
+      return printText(kProgram, kHelp);
+    } else if (name == "--version") {
+      return printVersion(kProgram);
+    } else if (name == "--face") {
+      if (*value == '\0') {
+        return failRun(kProgram, "bad face \"\": give its number or its name (see --list-faces)");
       }
-    } else if (arg == "--size") {
-      if (!parseNumber(value, 1, 64, &request->size)) {
-        return fail("bad size \"" + std::string(value) + "\": give pixels per em from 1 to 64");
+      request->face = value;
+    } else if (name == "--size") {
+      if (!parseNumber(value, 1, 64, &request->sizing.size)) {
+        return failRun(kProgram,
+                       "bad size \"" + std::string(value) + "\": give pixels per em from 1 to 64");
       }
-    } else if (arg == "--codes") {
+    } else if (name == "--codes") {
+      std::pair<std::uint32_t, std::uint32_t> range;
       if (!parseRange(value, &range)) {
-        return fail("bad codes \"" + std::string(value) +
-                    "\": give hex codes FIRST-LAST from 0 to FFFF, such as 4E00-9FFF");
+        return failRun(kProgram,
+                       "bad codes \"" + std::string(value) +
+                           "\": give hex codes FIRST-LAST from 0 to FFFF, such as 4E00-9FFF");
       }
       request->ranges.push_back(range);
-    } else if (arg == "--render") {
+    } else if (name == "--render") {
       static const std::map<std::string, Rendering> kModes = {{"auto", Rendering::kAuto},
                                                               {"hinted", Rendering::kHinted},
                                                               {"unhinted", Rendering::kUnhinted},
                                                               {"grey", Rendering::kGrey}};
       const auto mode = kModes.find(value);
       if (mode == kModes.end()) {
-        return fail("bad rendering \"" + std::string(value) +
-                    "\": give auto, hinted, unhinted or grey");
+        return failRun(kProgram, "bad rendering \"" + std::string(value) +
+                                     "\": give auto, unhinted, hinted or grey");
       }
-      request->rendering = mode->second;
-    } else if (arg == "--threshold") {
-      if (!parseNumber(value, 1, 255, &request->threshold)) {
-        return fail("bad threshold \"" + std::string(value) + "\": give a number from 1 to 255");
+      request->sizing.rendering = mode->second;
+    } else if (name == "--threshold") {
+      if (!parseNumber(value, 1, 255, &request->sizing.threshold)) {
+        return failRun(kProgram,
+                       "bad threshold \"" + std::string(value) + "\": give a number from 1 to 255");
       }
-    } else if (arg == "--fill") {
-      request->fill = true;
-    } else if (arg == "-v" || arg == "--verbose") {
+    } else if (name == "--fill") {
+      request->sizing.fill = true;
+    } else if (name == "--list-faces") {
+      request->listFaces = true;
+    } else if (name == "--verbose") {
       request->verbose = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return fail("unknown option " + arg + " (see --help)");
-    } else {
-      files.push_back(argv[i]);
     }
   }
+  if (request->listFaces) {
+    if (files.size() != 1) {
+      return failRun(kProgram, "give the one font file whose faces to list (see --help)");
+    }
+    request->font = files[0];
+    return -1;
+  }
   if (files.size() != 3) {
-    return fail("give a font file, the BDF file and the code map file to write (see --help)");
+    return failRun(kProgram,
+                   "give a font file, the BDF file and the code map file to write (see --help)");
   }
   request->font = files[0];
   request->bdf = files[1];
@@ -146,100 +187,270 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
   return -1;
 }
 
-bool wanted(const Request& request, int code) {
-  return request.ranges.empty() || std::any_of(request.ranges.begin(), request.ranges.end(),
-                                               [code](const std::pair<int, int>& r) {
-                                                 return code >= r.first && code <= r.second;
-                                               });
+// "41,635"
+std::string counted(long number) {
+  std::string digits = std::to_string(number < 0 ? -number : number);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
+    digits.insert(static_cast<std::size_t>(at), ",");
+  }
+  return (number < 0 ? "-" : "") + digits;
 }
 
-// Glyph indexes spread evenly over the codes, at most `count` of them, to
-// measure a size on.
-std::vector<unsigned> sampleOf(const std::vector<std::pair<std::uint16_t, unsigned>>& codes,
-                               std::size_t count) {
-  std::vector<unsigned> sample;
-  const std::size_t step = codes.size() / count + 1;
-  for (std::size_t i = 0; i < codes.size(); i += step) {
-    sample.push_back(codes[i].second);
+std::string lowered(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
   }
-  return sample;
+  return out;
 }
 
-std::vector<InkBox> inksAt(const std::vector<unsigned>& glyphs) {
-  std::vector<InkBox> inks;
-  Bitmap bitmap;
-  for (unsigned glyph : glyphs) {
-    if (renderGlyph(glyph, &bitmap)) {
-      inks.push_back(inkOf(bitmap));
-    }
-  }
-  return inks;
+std::string faceName(const FaceInfo& info) {
+  return info.style.empty() ? info.family : info.family + " " + info.style;
 }
 
-// The font's typical glyphs, by which its size and baseline are chosen: its
-// ideographs when it has them, else its letters, digits and punctuation, else
-// all its glyphs.
-std::vector<std::pair<std::uint16_t, unsigned>> typicalOf(
-    const std::vector<std::pair<std::uint16_t, unsigned>>& codes) {
-  for (const auto& [first, last] : {std::pair{0x4E00, 0x9FFF}, std::pair{0x21, 0x7E}}) {
-    std::vector<std::pair<std::uint16_t, unsigned>> typical;
-    for (const auto& entry : codes) {
-      if (entry.first >= first && entry.first <= last) {
-        typical.push_back(entry);
-      }
-    }
-    if (!typical.empty()) {
-      return typical;
-    }
+// Opens the face `wanted` names: its number, or its family with or without
+// its style (a family alone takes its regular face, else its first).
+bool openWantedFace(const FontData& data, const std::string& wanted, Face* face, FaceInfo* info,
+                    std::string* error) {
+  const int faces = countFaces(data, error);
+  if (faces == 0) {
+    return false;
   }
-  return codes;
-}
-
-// The largest size at which 99 in 100 of the typical glyphs fit the area
-// unmoved at one baseline: the font's embedded bitmap sizes first, when it has
-// them and they are to be used, then any size of its outlines.
-int chooseSize(const Request& request, const FaceInfo& info, const Area& area,
-               const std::vector<unsigned>& typical) {
-  std::vector<int> sizes;
-  if (request.rendering == Rendering::kAuto || !info.scalable) {
-    sizes = info.strikes;
-    std::sort(sizes.rbegin(), sizes.rend());
-  }
-  if (info.scalable) {
-    for (int size = area.size() + 8; size >= 6; --size) {
-      sizes.push_back(size);
+  int index = 0;
+  if (parseNumber(wanted.c_str(), 0, 0x7FFFFFFF, &index)) {
+    if (index >= faces) {
+      *error = "there is no face " + wanted + " in " + data.path + ": it has " +
+               (faces == 1 ? std::string("one face, 0")
+                           : counted(faces) + " faces, 0 to " + std::to_string(faces - 1)) +
+               " (see --list-faces)";
+      return false;
     }
+    return face->open(data, index, info, error);
   }
-  std::string ignored;
-  for (int size : sizes) {
-    if (!setSize(size, request.rendering, request.threshold, &ignored)) {
+  int found = -1;
+  for (int i = 0; i < faces; ++i) {
+    FaceInfo candidate;
+    if (!face->open(data, i, &candidate, error)) {
       continue;
     }
-    const std::vector<InkBox> inks = inksAt(typical);
-    const int baseline = chooseBaseline(inks, inks, area);
-    if (fitAt(baseline, inks, area).fits * 100 >= static_cast<long>(inks.size()) * 99) {
-      return size;
+    const bool whole = lowered(faceName(candidate)) == lowered(wanted);
+    const bool family = lowered(candidate.family) == lowered(wanted);
+    const bool regular = lowered(candidate.style) == "regular" ||
+                         lowered(candidate.style) == "medium" || lowered(candidate.style) == "book";
+    if (whole || (family && (found < 0 || regular))) {
+      found = i;
+      if (whole) {
+        break;
+      }
     }
   }
-  return sizes.empty() ? 0 : sizes.back();
+  if (found < 0) {
+    *error = "no face of " + data.path + " is named \"" + wanted + "\" (see --list-faces)";
+    return false;
+  }
+  return face->open(data, found, info, error);
 }
 
-const char* renderingName(Rendering rendering) {
-  if (usesStrike()) {
-    return "embedded bitmaps";
+int listFaces(const Request& request) {
+  FontData data;
+  std::string error;
+  if (!readFontData(request.font, &data, &error)) {
+    return failRun(kProgram, error);
   }
-  switch (rendering) {
-    case Rendering::kUnhinted:
-      return "unhinted outlines";
-    case Rendering::kGrey:
-      return "grey outlines";
-    default:
-      return "hinted outlines";
+  const int faces = countFaces(data, &error);
+  if (faces == 0) {
+    return failRun(kProgram, error);
   }
+  std::string text;
+  Face face;
+  for (int i = 0; i < faces; ++i) {
+    FaceInfo info;
+    if (!face.open(data, i, &info, &error)) {
+      text += std::to_string(i) + ": " + error + "\n";
+      continue;
+    }
+    std::string strikes;
+    for (int size : info.strikes) {
+      strikes += (strikes.empty() ? "" : " ") + std::to_string(size);
+    }
+    text += std::to_string(i) + ": \"" + info.family + "\" " + info.style + ", " +
+            counted(static_cast<long>(info.codes.size())) + " codes" +
+            (info.astral > 0 ? " and " + counted(info.astral) + " above U+FFFF" : "") +
+            ", scripts: " + scriptsCovered(info.codes) + (info.scalable ? "; outlines" : "") +
+            (strikes.empty() ? "" : "; bitmaps of " + strikes + " px") + "\n";
+  }
+  return printText(kProgram, text);
+}
+
+// What became of one code.
+enum class Outcome { kWhole, kMoved, kSmaller, kClipped, kBlankLeftOut, kUndrawable };
+
+struct Converted {
+  std::uint32_t code = 0;
+  Outcome outcome = Outcome::kWhole;
+  CellGlyph cell{};
+  bool ink = false;
+  int down = 0;
+  int right = 0;
+  int lost = 0;
+  int size = 0;  // drawn at, where smaller than the font's
+};
+
+struct Drawing {
+  const FontData* data;
+  int faceIndex;
+  const SizingRequest* sizing;
+  const SizeChoice* choice;
+  bool scalable;
+  bool sizeGiven;
+};
+
+void placeInto(const Bitmap& bitmap, const SizeChoice& choice, Converted* out) {
+  const Placed placed = placeGlyph(bitmap, inkOf(bitmap), choice.baselineRow, choice.area);
+  std::copy(placed.rows, placed.rows + kCellSize, out->cell.rows);
+  out->cell.advance = bitmap.advance;
+  out->down = placed.down;
+  out->right = placed.right;
+  out->lost = placed.lost;
+  out->ink = true;
+  out->outcome = placed.lost > 0                         ? Outcome::kClipped
+                 : placed.down != 0 || placed.right != 0 ? Outcome::kMoved
+                                                         : Outcome::kWhole;
+}
+
+// Draws the glyphs of `codes` into `out`: each at the font's size, and each
+// that does not fit there again from its outline at the largest smaller size
+// at which it fits (unless the size was asked for). `smallest` receives the
+// largest size at which every clipped glyph would fit (0: none).
+bool drawCodes(const Drawing& drawing, const std::vector<MappedCode>& codes, Converted* out,
+               int* smallest, std::string* error) {
+  Face face;
+  FaceInfo info;
+  if (!face.open(*drawing.data, drawing.faceIndex, &info, error)) {
+    return false;
+  }
+  const SizeChoice& choice = *drawing.choice;
+  const SizingRequest& sizing = *drawing.sizing;
+  face.setSize(choice.size, sizing.rendering, sizing.threshold, !choice.strike);
+  Bitmap bitmap;
+  std::vector<std::size_t> misfits;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    Converted& c = out[i];
+    c.code = codes[i].code;
+    c.cell.code = static_cast<std::uint16_t>(codes[i].code);
+    const Drawn drawn = face.draw(codes[i].glyph, &bitmap);
+    if (drawn == Drawn::kUndrawable) {
+      c.outcome = Outcome::kUndrawable;
+    } else if (drawn == Drawn::kBlank) {
+      c.outcome = isMeantBlank(c.code) ? Outcome::kWhole : Outcome::kBlankLeftOut;
+      c.cell.advance = bitmap.advance;
+    } else {
+      placeInto(bitmap, choice, &c);
+      if (c.outcome == Outcome::kClipped) {
+        misfits.push_back(i);
+      }
+    }
+  }
+  // The misfits, again at each smaller size, from the outlines where there
+  // are any, else from the smaller strikes.
+  *smallest = 0;
+  int lastTried = choice.size;
+  for (int size = choice.size - 1; size >= kMinSize && !misfits.empty(); --size) {
+    if (!face.setSize(size, sizing.rendering, sizing.threshold, drawing.scalable)) {
+      continue;
+    }
+    lastTried = size;
+    std::vector<std::size_t> still;
+    for (std::size_t i : misfits) {
+      Converted trial;
+      trial.cell.code = out[i].cell.code;
+      if (face.draw(codes[i].glyph, &bitmap) != Drawn::kInk) {
+        still.push_back(i);
+        continue;
+      }
+      placeInto(bitmap, choice, &trial);
+      if (trial.lost > 0) {
+        still.push_back(i);
+      } else if (!drawing.sizeGiven && drawing.scalable) {
+        trial.code = out[i].code;
+        trial.outcome = Outcome::kSmaller;
+        trial.size = size;
+        out[i] = trial;
+      }
+    }
+    misfits.swap(still);
+  }
+  // Clipped ones that a smaller size would keep whole bound the size that
+  // would lose none.
+  bool anyClipped = false;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    anyClipped = anyClipped || out[i].outcome == Outcome::kClipped;
+  }
+  if (anyClipped && misfits.empty()) {
+    *smallest = lastTried;
+  }
+  return true;
+}
+
+// Draws every code of `codes`, the work shared among threads that each open
+// the face on their own; the result does not depend on how it was shared.
+bool drawAll(const Drawing& drawing, const std::vector<MappedCode>& codes,
+             std::vector<Converted>* out, int* smallest, std::string* error) {
+  out->assign(codes.size(), Converted{});
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t threads = std::min<std::size_t>(
+      {cores, kMaxThreads, std::max<std::size_t>(1, codes.size() / kCodesPerThread)});
+  std::vector<std::string> errors(threads);
+  std::vector<int> smallests(threads, 0);
+  std::vector<char> ok(threads, 0);
+  std::vector<std::thread> workers;
+  const auto work = [&](std::size_t t) {
+    const std::size_t from = codes.size() * t / threads;
+    const std::size_t to = codes.size() * (t + 1) / threads;
+    try {
+      const std::vector<MappedCode> part(codes.begin() + static_cast<std::ptrdiff_t>(from),
+                                         codes.begin() + static_cast<std::ptrdiff_t>(to));
+      ok[t] = drawCodes(drawing, part, out->data() + from, &smallests[t], &errors[t]) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+      errors[t] = "out of memory";
+    }
+  };
+  for (std::size_t t = 1; t < threads; ++t) {
+    workers.emplace_back(work, t);
+  }
+  work(0);
+  for (std::thread& worker : workers) {
+    worker.join();
+  }
+  *smallest = 0;
+  bool anyUnknown = false;
+  for (std::size_t t = 0; t < threads; ++t) {
+    if (ok[t] == 0) {
+      *error = errors[t];
+      return false;
+    }
+    // The size at which none is lost is the smallest any part needs; a part
+    // with a glyph that fits at no size leaves it unknown.
+    bool clipped = false;
+    for (std::size_t i = codes.size() * t / threads; i < codes.size() * (t + 1) / threads; ++i) {
+      clipped = clipped || (*out)[i].outcome == Outcome::kClipped;
+    }
+    if (clipped && smallests[t] == 0) {
+      anyUnknown = true;
+    } else if (clipped) {
+      *smallest = *smallest == 0 ? smallests[t] : std::min(*smallest, smallests[t]);
+    }
+  }
+  if (anyUnknown) {
+    *smallest = 0;
+  }
+  return true;
 }
 
 // "2 rows down, 1 column left", saying only the ways the glyph moved.
-std::string moveText(const Placed& placed) {
+std::string moveText(const Converted& c) {
   const auto part = [](int amount, const char* unit, const char* less, const char* more) {
     if (amount == 0) {
       return std::string();
@@ -248,18 +459,76 @@ std::string moveText(const Placed& placed) {
     return std::to_string(steps) + " " + unit + (steps == 1 ? " " : "s ") +
            (amount < 0 ? less : more);
   };
-  const std::string rows = part(placed.down, "row", "up", "down");
-  const std::string columns = part(placed.right, "column", "left", "right");
+  const std::string rows = part(c.down, "row", "up", "down");
+  const std::string columns = part(c.right, "column", "left", "right");
   return rows + (rows.empty() || columns.empty() ? "" : ", ") + columns;
 }
 
-// Writes both files, each whole or not at all.
+struct Tally {
+  long counts[kScriptGroups] = {};
+  long total = 0;
+  void add(std::uint32_t code) {
+    ++counts[scriptOf(code)];
+    ++total;
+  }
+  // "105 (ideographs 2, other 103)"
+  std::string text() const {
+    std::string parts;
+    for (int g = 0; g < kScriptGroups; ++g) {
+      if (counts[g] > 0) {
+        parts += (parts.empty() ? "" : ", ") +
+                 std::string(scriptName(static_cast<ScriptGroup>(g))) + " " + counted(counts[g]);
+      }
+    }
+    return counted(total) + (total > 0 ? " (" + parts + ")" : "");
+  }
+};
+
+std::string renderingName(const SizeChoice& choice, Rendering rendering) {
+  if (choice.strike) {
+    return "the font's own bitmaps";
+  }
+  switch (rendering) {
+    case Rendering::kHinted:
+      return "hinted outlines";
+    case Rendering::kGrey:
+      return "grey outlines";
+    default:
+      return "unhinted outlines";
+  }
+}
+
+std::string sizeReason(const SizeChoice& choice, bool given) {
+  if (given) {
+    return "the size asked for";
+  }
+  std::string scripts;
+  for (std::size_t i = 0; i < choice.binding.size(); ++i) {
+    scripts += (i == 0                           ? ""
+                : i + 1 == choice.binding.size() ? " and "
+                                                 : ", ") +
+               std::string(scriptName(choice.binding[i]));
+  }
+  if (scripts.empty()) {
+    scripts = "glyphs";
+  }
+  return choice.fits ? "the largest at which its " + scripts + " fit"
+                     : "the smallest tried: its " + scripts + " fit at none";
+}
+
+bool wanted(const Request& request, std::uint32_t code) {
+  return request.ranges.empty() ||
+         std::any_of(request.ranges.begin(), request.ranges.end(),
+                     [code](const auto& r) { return code >= r.first && code <= r.second; });
+}
+
+// Writes both files, together or not at all.
 int writeOutputs(const Request& request, const FontHeader& header,
                  const std::vector<CellGlyph>& glyphs) {
   OutFile bdf;
   OutFile cmap;
   std::string error;
-  const char* failed = request.bdf;
+  std::string failed = request.bdf;
   bool ok = openOutFile(request.bdf, &bdf, &error) && writeBdfFont(bdf.file, header, glyphs);
   if (ok) {
     failed = request.cmap;
@@ -276,86 +545,152 @@ int writeOutputs(const Request& request, const FontHeader& header,
   if (!ok) {
     dropOutFile(&bdf);
     dropOutFile(&cmap);
-    return fail("cannot write " + std::string(failed) + ": " +
-                (error.empty() ? "input/output error" : error));
+    return failRun(
+        kProgram, "cannot write " + failed + ": " + (error.empty() ? "input/output error" : error));
   }
   return 0;
+}
+
+int convert(const Request& request) {
+  FontData data;
+  std::string error;
+  if (!readFontData(request.font, &data, &error)) {
+    return failRun(kProgram, error);
+  }
+  Face face;
+  FaceInfo info;
+  if (!openWantedFace(data, request.face, &face, &info, &error)) {
+    return failRun(kProgram, error);
+  }
+  if (info.codes.empty()) {
+    return failRun(kProgram, info.astral > 0 ? "the font maps no code from 1 to FFFF: its " +
+                                                   counted(info.astral) +
+                                                   " codes are all above U+FFFF, which the table "
+                                                   "cannot hold"
+                                             : "the font maps no code from 1 to FFFF");
+  }
+  std::vector<MappedCode> codes;
+  for (const MappedCode& entry : info.codes) {
+    if (wanted(request, entry.code)) {
+      codes.push_back(entry);
+    }
+  }
+  if (codes.empty()) {
+    return failRun(kProgram, "the font maps no code in the codes asked for");
+  }
+  SizeChoice choice;
+  if (!chooseSize(&face, info, request.sizing, &choice)) {
+    std::string sizes;
+    for (int strike : info.strikes) {
+      sizes += (sizes.empty() ? "" : ", ") + std::to_string(strike);
+    }
+    return failRun(kProgram,
+                   request.sizing.size != 0
+                       ? "the face cannot be drawn at " + std::to_string(request.sizing.size) +
+                             " pixels" +
+                             (sizes.empty() ? "" : ": it has bitmaps of " + sizes + " pixels")
+                       : "the face cannot be drawn at any size");
+  }
+
+  std::vector<Converted> converted;
+  int smallest = 0;
+  const Drawing drawing{&data,   info.index,    &request.sizing,
+                        &choice, info.scalable, request.sizing.size != 0};
+  if (!drawAll(drawing, codes, &converted, &smallest, &error)) {
+    return failRun(kProgram, error);
+  }
+
+  // Report.
+  std::vector<CellGlyph> glyphs;
+  Tally moved, smaller, clipped, blank, undrawable;
+  bool anyInk = false;
+  std::string verbose;
+  for (const Converted& c : converted) {
+    const std::string name = codeName(c.code);
+    switch (c.outcome) {
+      case Outcome::kWhole:
+        break;
+      case Outcome::kMoved:
+        moved.add(c.code);
+        verbose += name + " moved " + moveText(c) + "\n";
+        break;
+      case Outcome::kSmaller:
+        smaller.add(c.code);
+        verbose += name + " drawn at " + std::to_string(c.size) + " pixels per em to fit" +
+                   (c.down != 0 || c.right != 0 ? ", moved " + moveText(c) : "") + "\n";
+        break;
+      case Outcome::kClipped:
+        clipped.add(c.code);
+        verbose += name + " clipped: " + std::to_string(c.lost) + " pixels lost\n";
+        break;
+      case Outcome::kBlankLeftOut:
+        blank.add(c.code);
+        verbose += name + " draws nothing: left out\n";
+        break;
+      case Outcome::kUndrawable:
+        undrawable.add(c.code);
+        verbose += name + " cannot be drawn: left out\n";
+        break;
+    }
+    if (c.outcome != Outcome::kBlankLeftOut && c.outcome != Outcome::kUndrawable) {
+      glyphs.push_back(c.cell);
+      anyInk = anyInk || c.ink;
+    }
+  }
+  const bool onlyMeantBlank = std::all_of(codes.begin(), codes.end(),
+                                          [](const MappedCode& c) { return isMeantBlank(c.code); });
+  if (glyphs.empty() || (!anyInk && !onlyMeantBlank)) {
+    return failRun(kProgram, "the font draws none of the " +
+                                 std::string(request.ranges.empty() ? "" : "asked-for ") +
+                                 "codes (" + counted(blank.total) + " draw nothing, " +
+                                 counted(undrawable.total) + " cannot be drawn)");
+  }
+  const FontHeader header{info.family, choice.size, choice.baselineRow};
+  if (writeOutputs(request, header, glyphs) != 0) {
+    return 1;
+  }
+  if (request.verbose) {
+    std::fputs(verbose.c_str(), stderr);
+  }
+  std::fprintf(stderr,
+               "%s: %s glyph%s of %s (face %d) at %d pixels per em, %s (%s), baseline above cell "
+               "row %d%s\n",
+               kProgram, counted(static_cast<long>(glyphs.size())).c_str(),
+               glyphs.size() == 1 ? "" : "s", faceName(info).c_str(), info.index, choice.size,
+               sizeReason(choice, request.sizing.size != 0).c_str(),
+               renderingName(choice, request.sizing.rendering).c_str(), choice.baselineRow,
+               choice.filled ? ", filling the whole cell (bitmaps drawn for it)" : "");
+  std::fprintf(stderr, "%s: moved %s; drawn smaller to fit %s; clipped %s%s\n", kProgram,
+               moved.text().c_str(), smaller.text().c_str(), clipped.text().c_str(),
+               clipped.total == 0 ? ""
+               : smallest > 0
+                   ? (": at " + std::to_string(smallest) + " pixels per em none would be").c_str()
+                   : "");
+  if (blank.total > 0 || undrawable.total > 0) {
+    std::fprintf(
+        stderr, "%s: left out, so that the device keeps its own: %s that draw nothing%s\n",
+        kProgram, blank.text().c_str(),
+        undrawable.total > 0 ? (", " + undrawable.text() + " that cannot be drawn").c_str() : "");
+  }
+  if (info.astral > 0) {
+    std::fprintf(stderr,
+                 "%s: %s code%s above U+FFFF left out: the table holds U+0000\u2013U+FFFF\n",
+                 kProgram, counted(info.astral).c_str(), info.astral == 1 ? "" : "s");
+  }
+  return clipped.total > 0 ? 2 : 0;
 }
 
 }  // namespace
 
 int runConvert(int argc, const char* const* argv) {
-  Request request;
-  const int status = parseArguments(argc, argv, &request);
-  if (status >= 0) {
-    return status;
-  }
-  FaceInfo info;
-  std::string error;
-  if (!openFace(request.font, request.face, &info, &error)) {
-    return fail(error);
-  }
-  std::vector<std::pair<std::uint16_t, unsigned>> codes;
-  for (const auto& entry : mappedCodes()) {
-    if (wanted(request, entry.first)) {
-      codes.push_back(entry);
+  try {
+    Request request;
+    const int status = parseArguments(argc, argv, &request);
+    if (status >= 0) {
+      return status;
     }
+    return request.listFaces ? listFaces(request) : convert(request);
+  } catch (const std::bad_alloc&) {
+    return failRun(kProgram, "out of memory");
   }
-  if (codes.empty()) {
-    return fail(std::string("the font maps no code ") +
-                (request.ranges.empty() ? "from 1 to FFFF" : "in the codes asked for"));
-  }
-  const Area area{request.fill ? 0 : 2};
-  const std::vector<unsigned> typical = sampleOf(typicalOf(codes), 1000);
-  const std::vector<unsigned> sample = sampleOf(codes, 1000);
-  const int size = request.size != 0 ? request.size : chooseSize(request, info, area, typical);
-  if (!setSize(size, request.rendering, request.threshold, &error)) {
-    std::string sizes;
-    for (int strike : info.strikes) {
-      sizes += (sizes.empty() ? "" : ", ") + std::to_string(strike);
-    }
-    return fail(error + (sizes.empty() ? "" : "; it has bitmaps of " + sizes + " pixels"));
-  }
-  const int baselineRow = chooseBaseline(inksAt(typical), inksAt(sample), area);
-
-  std::vector<CellGlyph> glyphs;
-  long moved = 0;
-  long clipped = 0;
-  long undrawn = 0;
-  Bitmap bitmap;
-  for (const auto& [code, glyph] : codes) {
-    if (!renderGlyph(glyph, &bitmap)) {
-      ++undrawn;
-      if (request.verbose) {
-        std::fprintf(stderr, "U+%04X cannot be drawn: left out\n", code);
-      }
-      continue;
-    }
-    const Placed placed = placeGlyph(bitmap, inkOf(bitmap), baselineRow, area);
-    CellGlyph cell{code, {}, bitmap.advance};
-    std::copy(placed.rows, placed.rows + 16, cell.rows);
-    glyphs.push_back(cell);
-    if (placed.lost > 0) {
-      ++clipped;
-      if (request.verbose) {
-        std::fprintf(stderr, "U+%04X clipped: %d pixels lost\n", code, placed.lost);
-      }
-    } else if (placed.down != 0 || placed.right != 0) {
-      ++moved;
-      if (request.verbose) {
-        std::fprintf(stderr, "U+%04X moved %s\n", code, moveText(placed).c_str());
-      }
-    }
-  }
-  const FontHeader header{info.family, size, baselineRow};
-  if (writeOutputs(request, header, glyphs) != 0) {
-    return 1;
-  }
-  std::fprintf(stderr,
-               "fontgraft-convert: %lu glyph%s at %d pixels per em (%s), baseline above cell row "
-               "%d: %ld moved, %ld clipped%s\n",
-               static_cast<unsigned long>(glyphs.size()), glyphs.size() == 1 ? "" : "s", size,
-               renderingName(request.rendering), baselineRow, moved, clipped,
-               undrawn > 0 ? (", " + std::to_string(undrawn) + " not drawn").c_str() : "");
-  return 0;
 }

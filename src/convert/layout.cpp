@@ -38,50 +38,64 @@ int placeWithin(int natural, int extent, const Area& area) {
   if (extent > area.size()) {
     return area.first - (extent - area.size()) / 2;
   }
-  return std::clamp(natural, area.first, 16 - extent);
+  return std::clamp(natural, area.first, kCellSize - extent);
 }
 
 }  // namespace
+
+bool fitsAt(int baselineRow, const InkBox& ink, const Area& area) {
+  const int row = baselineRow - ink.top;
+  return ink.width == 0 ||
+         (fitsArea(ink, area) && row >= area.first && row + ink.height <= kCellSize);
+}
 
 BaselineFit fitAt(int baselineRow, const std::vector<InkBox>& inks, const Area& area) {
   BaselineFit fit;
   for (const InkBox& ink : inks) {
     const int natural = baselineRow - ink.top;
-    const int moved =
-        ink.width == 0 ? 0 : std::abs(placeWithin(natural, ink.height, area) - natural);
-    fit.fits += moved == 0 ? 1 : 0;
-    fit.moves += moved;
+    if (fitsAt(baselineRow, ink, area)) {
+      ++fit.fits;
+    } else {
+      fit.moves += std::abs(placeWithin(natural, ink.height, area) - natural);
+    }
   }
   return fit;
 }
 
-int chooseBaseline(const std::vector<InkBox>& typical, const std::vector<InkBox>& all,
+int chooseBaseline(const std::vector<std::vector<InkBox>>& scripts, const std::vector<InkBox>& all,
                    const Area& area) {
-  // Where the typical glyphs would stand centred in the area, for baselines
-  // that are otherwise as good as each other.
+  // Where the glyphs would stand centred in the area, for baselines that are
+  // otherwise as good as each other.
   int above = 0;
   int below = 0;
-  for (const InkBox& ink : typical) {
-    if (ink.width != 0) {
-      above = std::max(above, ink.top);
-      below = std::max(below, ink.height - ink.top);
+  for (const std::vector<InkBox>& inks : scripts) {
+    for (const InkBox& ink : inks) {
+      if (ink.width != 0) {
+        above = std::max(above, ink.top);
+        below = std::max(below, ink.height - ink.top);
+      }
     }
   }
   const int centred = area.first + (area.size() - above - below) / 2 + above;
   int best = 0;
-  BaselineFit bestTypical{-1, 0};
+  double bestWorst = -1;
   BaselineFit bestAll;
-  for (int baseline = area.first + 1; baseline <= 16; ++baseline) {
-    const BaselineFit t = fitAt(baseline, typical, area);
+  for (int baseline = area.first + 1; baseline <= kCellSize; ++baseline) {
+    double worst = 1;
+    for (const std::vector<InkBox>& inks : scripts) {
+      if (!inks.empty()) {
+        worst = std::min(worst, static_cast<double>(fitAt(baseline, inks, area).fits) /
+                                    static_cast<double>(inks.size()));
+      }
+    }
     const BaselineFit a = fitAt(baseline, all, area);
-    const bool tie =
-        t.fits == bestTypical.fits && a.fits == bestAll.fits && a.moves == bestAll.moves;
-    if (t.fits > bestTypical.fits ||
-        (t.fits == bestTypical.fits &&
+    const bool tie = worst == bestWorst && a.fits == bestAll.fits && a.moves == bestAll.moves;
+    if (worst > bestWorst ||
+        (worst == bestWorst &&
          (a.fits > bestAll.fits || (a.fits == bestAll.fits && a.moves < bestAll.moves))) ||
         (tie && std::abs(baseline - centred) < std::abs(best - centred))) {
       best = baseline;
-      bestTypical = t;
+      bestWorst = worst;
       bestAll = a;
     }
   }
@@ -106,7 +120,7 @@ Placed placeGlyph(const Bitmap& bitmap, const InkBox& ink, int baselineRow, cons
       }
       const int r = row + y;
       const int c = column + x;
-      if (r < area.first || r > 15 || c < area.first || c > 15) {
+      if (r < area.first || r >= kCellSize || c < area.first || c >= kCellSize) {
         ++placed.lost;
       } else {
         placed.rows[r] |= static_cast<std::uint16_t>(0x8000u >> c);

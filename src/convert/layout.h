@@ -7,14 +7,15 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/render.h"
+#include "common/state.h"
+#include "convert/face.h"
 
 // The part of the cell glyphs may use: from `first` to 15, each way. The
 // utility keeps rows 0 and 1 and columns 0 and 1 free unless a font reaches
 // into them (first = 2); fonts drawn for the whole cell use it all (first = 0).
 struct Area {
   int first;
-  int size() const { return 16 - first; }
+  int size() const { return kCellSize - first; }
 };
 
 // A glyph's ink: the smallest box around its set pixels, in the bitmap's
@@ -26,27 +27,34 @@ struct InkBox {
 };
 InkBox inkOf(const Bitmap& bitmap);
 
-// Whether a glyph of this ink fits the area without losing pixels.
+// Whether a glyph of this ink is no taller and no wider than the area.
 bool fitsArea(const InkBox& ink, const Area& area);
 
-// How many of these glyphs a baseline (the first cell row below it) lets stand
-// in the area unmoved, and how many rows in all the others must move.
+// Whether a glyph of this ink fits the area standing where its metrics put it
+// from this baseline (the first cell row below it): no taller and no wider
+// than the area, and no row of it outside. Such a glyph is placed unmoved up
+// or down and loses no pixel.
+bool fitsAt(int baselineRow, const InkBox& ink, const Area& area);
+
+// How many of these glyphs a baseline lets stand in the area unmoved, and how
+// many rows in all the others must move.
 struct BaselineFit {
   long fits = 0;
   long moves = 0;
 };
 BaselineFit fitAt(int baselineRow, const std::vector<InkBox>& inks, const Area& area);
 
-// The baseline at which most of the font's typical glyphs (`typical`: its
-// ideographs, or its letters and digits) fit the area unmoved; of those, the
-// one at which most of all its glyphs (`all`) fit, then the one that moves
-// them least.
-int chooseBaseline(const std::vector<InkBox>& typical, const std::vector<InkBox>& all,
+// The baseline for a font whose main scripts' samples are `scripts`: the one
+// at which the script that fits worst fits best (by its share of glyphs that
+// fit unmoved); of those, the one at which most of all the font's glyphs
+// (`all`) fit, then the one that moves them least, then the one nearest to
+// centring them.
+int chooseBaseline(const std::vector<std::vector<InkBox>>& scripts, const std::vector<InkBox>& all,
                    const Area& area);
 
 // A glyph placed in its cell.
 struct Placed {
-  std::uint16_t rows[16] = {};
+  std::uint16_t rows[kCellSize] = {};
   int down = 0;   // rows moved down from where its metrics put it (negative: up)
   int right = 0;  // columns moved right (negative: left)
   int lost = 0;   // ink pixels that could not be placed in the area

@@ -1,0 +1,308 @@
+#include "convert/face.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_BITMAP_H
+#include FT_BDF_H
+#include FT_OUTLINE_H
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+struct Face::Handles {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  FT_Bitmap converted;
+};
+
+namespace {
+
+// FreeType's own words for its error codes, from its error list.
+#undef FTERRORS_H_
+#define FT_ERRORDEF(e, v, s) {e, s},
+#define FT_ERROR_START_LIST {
+#define FT_ERROR_END_LIST \
+  { 0, nullptr }          \
+  }                       \
+  ;
+const struct {
+  int code;
+  const char* text;
+} kErrors[] =
+#include FT_ERRORS_H
+
+    const char * errorText(FT_Error error) {
+  for (const auto& entry : kErrors) {
+    if (entry.text != nullptr && entry.code == error) {
+      return entry.text;
+    }
+  }
+  return "unknown FreeType error";
+}
+
+// The largest font file read: far above the largest fonts made (about 60 MB).
+constexpr std::size_t kMaxFontBytes = std::size_t{1} << 30;
+
+// The Unicode tables, best first: the full one, then the BMP ones. Others
+// (Mac Roman, symbol, variation sequences, a bitmap font's own charset) are
+// never taken.
+int tableRank(const FT_CharMap map) {
+  static const int kPreferred[][2] = {{3, 10}, {0, 4}, {0, 6}, {3, 1},
+                                      {0, 3},  {0, 2}, {0, 1}, {0, 0}};
+  if (map->encoding != FT_ENCODING_UNICODE) {
+    return -1;
+  }
+  for (int i = 0; i < static_cast<int>(sizeof kPreferred / sizeof kPreferred[0]); ++i) {
+    if (map->platform_id == kPreferred[i][0] && map->encoding_id == kPreferred[i][1]) {
+      return i;
+    }
+  }
+  return static_cast<int>(sizeof kPreferred / sizeof kPreferred[0]);  // a bitmap font's
+}
+
+bool isUnicodeCharset(const char* registry, const char* encoding) {
+  const auto same = [](const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+      if ((*a | 0x20) != (*b | 0x20)) {
+        return false;
+      }
+    }
+    return *a == *b;
+  };
+  return same(registry, "ISO10646") || (same(registry, "ISO8859") && same(encoding, "1"));
+}
+
+int pixelsOf(const FT_Bitmap_Size& size) {
+  return static_cast<int>((size.y_ppem + 32) >> 6);
+}
+
+}  // namespace
+
+bool readFontData(const std::string& path, FontData* data, std::string* error) {
+  data->path = path;
+  data->bytes.clear();
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *error = "cannot read font file " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  unsigned char chunk[1 << 16];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    if (data->bytes.size() + got > kMaxFontBytes) {
+      std::fclose(file);
+      *error = "cannot read font file " + path + ": it is larger than 1 GiB";
+      return false;
+    }
+    data->bytes.insert(data->bytes.end(), chunk, chunk + got);
+  }
+  const bool failed = std::ferror(file) != 0;
+  const int reason = errno;
+  std::fclose(file);
+  if (failed) {
+    *error = "cannot read font file " + path + ": " + std::strerror(reason);
+    return false;
+  }
+  if (data->bytes.empty()) {
+    *error = "cannot read font file " + path + ": it is empty";
+    return false;
+  }
+  return true;
+}
+
+int countFaces(const FontData& data, std::string* error) {
+  Face face;
+  FaceInfo info;
+  return face.open(data, -1, &info, error) ? info.faces : 0;
+}
+
+Face::Face() : ft_(new Handles) {
+  FT_Bitmap_Init(&ft_->converted);
+}
+
+Face::~Face() {
+  if (ft_->library != nullptr) {
+    FT_Bitmap_Done(ft_->library, &ft_->converted);
+    if (ft_->face != nullptr) {
+      FT_Done_Face(ft_->face);
+    }
+    FT_Done_FreeType(ft_->library);
+  }
+  delete ft_;
+}
+
+bool Face::open(const FontData& data, int index, FaceInfo* info, std::string* error) {
+  FT_Error status = ft_->library == nullptr ? FT_Init_FreeType(&ft_->library) : 0;
+  if (status != 0) {
+    *error = std::string("cannot start FreeType: ") + errorText(status);
+    return false;
+  }
+  if (ft_->face != nullptr) {
+    FT_Done_Face(ft_->face);
+    ft_->face = nullptr;
+  }
+  // Face -1 only counts the faces; any other is checked against the count.
+  status =
+      FT_New_Memory_Face(ft_->library, data.bytes.data(), static_cast<FT_Long>(data.bytes.size()),
+                         index < 0 ? -1 : index, &ft_->face);
+  if (status != 0) {
+    ft_->face = nullptr;
+    *error = "cannot read font file " + data.path + ": " +
+             (status == FT_Err_Unknown_File_Format || status == FT_Err_Invalid_Stream_Operation ||
+                      status == FT_Err_Invalid_Stream_Read
+                  ? "not a font that FreeType can read"
+                  : errorText(status));
+    return false;
+  }
+  FT_Face face = ft_->face;
+  if (index < 0) {
+    info->faces = static_cast<int>(face->num_faces);
+    return true;
+  }
+  info->index = index;
+  info->family = face->family_name != nullptr ? face->family_name : "";
+  info->style = face->style_name != nullptr ? face->style_name : "";
+  info->scalable = FT_IS_SCALABLE(face);
+  info->strikes.clear();
+  for (int i = 0; i < face->num_fixed_sizes; ++i) {
+    info->strikes.push_back(pixelsOf(face->available_sizes[i]));
+  }
+
+  const char* registry = nullptr;
+  const char* encoding = nullptr;
+  if (FT_Get_BDF_Charset_ID(face, &encoding, &registry) == 0 && registry != nullptr &&
+      !isUnicodeCharset(registry, encoding != nullptr ? encoding : "")) {
+    *error = "the font " + data.path + " is in the charset " + registry +
+             (encoding != nullptr && *encoding != '\0' ? std::string("-") + encoding : "") +
+             ", not Unicode: convert it to ISO 10646 first";
+    return false;
+  }
+
+  FT_CharMap best = nullptr;
+  for (int i = 0; i < face->num_charmaps; ++i) {
+    const int rank = tableRank(face->charmaps[i]);
+    if (rank >= 0 && (best == nullptr || rank < tableRank(best))) {
+      best = face->charmaps[i];
+    }
+  }
+  if (best == nullptr || FT_Set_Charmap(face, best) != 0) {
+    *error = "the font " + data.path + " has no Unicode character table";
+    return false;
+  }
+  info->codes.clear();
+  info->astral = 0;
+  FT_UInt glyph = 0;
+  for (FT_ULong code = FT_Get_First_Char(face, &glyph); glyph != 0;
+       code = FT_Get_Next_Char(face, code, &glyph)) {
+    if (code > 0xFFFF) {
+      ++info->astral;
+    } else if (code != 0) {
+      info->codes.push_back({static_cast<std::uint32_t>(code), glyph});
+    }
+  }
+  return true;
+}
+
+bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline) {
+  FT_Face face = ft_->face;
+  int strikeIndex = -1;
+  for (int i = 0; i < face->num_fixed_sizes; ++i) {
+    if (pixelsOf(face->available_sizes[i]) == pixels) {
+      strikeIndex = i;
+    }
+  }
+  const bool scalable = FT_IS_SCALABLE(face);
+  strike_ = strikeIndex >= 0 && (!scalable || (rendering == Rendering::kAuto && !outline));
+  FT_Error status = FT_Err_Invalid_Pixel_Size;
+  if (scalable) {
+    status = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels));
+  } else if (strikeIndex >= 0) {
+    status = FT_Select_Size(face, strikeIndex);
+  }
+  if (status != 0) {
+    return false;
+  }
+  rendering_ = rendering == Rendering::kAuto ? Rendering::kUnhinted : rendering;
+  threshold_ = threshold;
+  pixels_ = pixels;
+  return true;
+}
+
+Drawn Face::draw(unsigned glyph, Bitmap* bitmap) {
+  const FT_Int32 bitmaps = strike_ ? 0 : FT_LOAD_NO_BITMAP;
+  switch (rendering_) {
+    case Rendering::kHinted:
+      return drawWith(glyph, bitmaps | FT_LOAD_TARGET_MONO, FT_RENDER_MODE_MONO, bitmap);
+    case Rendering::kGrey:
+      return drawWith(glyph, bitmaps | FT_LOAD_TARGET_NORMAL, FT_RENDER_MODE_NORMAL, bitmap);
+    default:
+      return drawWith(glyph, bitmaps | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_MONO,
+                      FT_RENDER_MODE_MONO, bitmap);
+  }
+}
+
+Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap) {
+  FT_Face face = ft_->face;
+  if (FT_Load_Glyph(face, glyph, loadFlags) != 0) {
+    return Drawn::kUndrawable;
+  }
+  const FT_GlyphSlot slot = face->glyph;
+  if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+    // The box it would take, before anything is drawn, so that an absurd
+    // glyph costs nothing.
+    FT_BBox box;
+    FT_Outline_Get_CBox(&slot->outline, &box);
+    const long limit = static_cast<long>(kMaxGlyphPixels) * 64;
+    if (box.xMax - box.xMin > limit || box.yMax - box.yMin > limit) {
+      return Drawn::kUndrawable;
+    }
+  }
+  if (slot->format != FT_GLYPH_FORMAT_BITMAP &&
+      FT_Render_Glyph(slot, static_cast<FT_Render_Mode>(renderMode)) != 0) {
+    return Drawn::kUndrawable;
+  }
+  const FT_Bitmap* source = &slot->bitmap;
+  if (source->width > static_cast<unsigned>(kMaxGlyphPixels) ||
+      source->rows > static_cast<unsigned>(kMaxGlyphPixels)) {
+    return Drawn::kUndrawable;
+  }
+  // Two- and four-bit grey and LCD bitmaps become eight-bit grey.
+  if (source->pixel_mode != FT_PIXEL_MODE_MONO && source->pixel_mode != FT_PIXEL_MODE_GRAY &&
+      source->pixel_mode != FT_PIXEL_MODE_BGRA) {
+    if (FT_Bitmap_Convert(ft_->library, source, &ft_->converted, 1) != 0) {
+      return Drawn::kUndrawable;
+    }
+    source = &ft_->converted;
+  }
+  bitmap->width = static_cast<int>(source->width);
+  bitmap->height = static_cast<int>(source->rows);
+  bitmap->left = slot->bitmap_left;
+  bitmap->top = slot->bitmap_top;
+  bitmap->advance = static_cast<int>((slot->advance.x + 32) >> 6);
+  bitmap->pixels.assign(static_cast<std::size_t>(bitmap->width) * bitmap->height, 0);
+  const int levels = source->num_grays > 1 ? source->num_grays - 1 : 1;
+  bool ink = false;
+  for (int y = 0; y < bitmap->height; ++y) {
+    const unsigned char* row = source->buffer + static_cast<std::ptrdiff_t>(y) * source->pitch;
+    std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * bitmap->width;
+    for (int x = 0; x < bitmap->width; ++x) {
+      bool on = false;
+      switch (source->pixel_mode) {
+        case FT_PIXEL_MODE_MONO:
+          on = ((row[x / 8] >> (7 - x % 8)) & 1) != 0;
+          break;
+        case FT_PIXEL_MODE_BGRA:
+          on = row[4 * x + 3] >= threshold_;  // its alpha
+          break;
+        default:
+          on = row[x] * 255 >= threshold_ * levels;
+          break;
+      }
+      out[x] = on ? 1 : 0;
+      ink = ink || on;
+    }
+  }
+  return ink ? Drawn::kInk : Drawn::kBlank;
+}

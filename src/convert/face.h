@@ -1,0 +1,104 @@
+// A font file through FreeType: its faces, their Unicode character tables and
+// each glyph's bitmap at a pixel size. Every Face has a FreeType library of its
+// own, so that threads may each draw with one.
+#ifndef FONTGRAFT_CONVERT_FACE_H
+#define FONTGRAFT_CONVERT_FACE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// How glyphs become pixels.
+enum class Rendering {
+  kAuto,      // the face's bitmap strike of the size where it has one, else kUnhinted
+  kHinted,    // outlines hinted for black and white by the font's own hints
+  kUnhinted,  // outlines as drawn, through the black and white rasterizer
+  kGrey,      // outlines in grey, cut at a threshold
+  kBest,      // per glyph, whichever of unhinted, hinted and autohinted keeps its strokes
+};
+
+// Grey level from which a pixel counts as ink, by default: low enough to keep
+// the hairlines of Ming and Mincho faces.
+constexpr int kDefaultThreshold = 96;
+
+// The largest bitmap drawn, each way, in pixels: a glyph whose box at the size
+// set is larger is taken as one that cannot be drawn.
+constexpr int kMaxGlyphPixels = 1024;
+
+// A glyph's pixels: `width` x `height`, row by row, 1 for ink; `left` and
+// `top` place its top-left pixel from the origin (top counts rows above the
+// baseline); `advance` is the pen's move in pixels.
+struct Bitmap {
+  int width = 0;
+  int height = 0;
+  int left = 0;
+  int top = 0;
+  int advance = 0;
+  std::vector<std::uint8_t> pixels;
+  bool at(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)] != 0; }
+};
+
+struct MappedCode {
+  std::uint32_t code;
+  unsigned glyph;
+};
+
+struct FaceInfo {
+  int index = 0;
+  int faces = 0;  // faces in the file
+  std::string family;
+  std::string style;
+  bool scalable = false;
+  std::vector<int> strikes;       // pixel sizes of the embedded bitmap strikes
+  std::vector<MappedCode> codes;  // U+0001 to U+FFFF, in order
+  long astral = 0;                // codes above U+FFFF in the face's full Unicode table
+};
+
+// The bytes of a font file, read once and shared by the faces opened on it.
+struct FontData {
+  std::string path;
+  std::vector<unsigned char> bytes;
+};
+
+// Reads the file at `path` (a FIFO or a pipe too). False with a one-line
+// reason in `error`.
+bool readFontData(const std::string& path, FontData* data, std::string* error);
+
+// The number of faces in the file, or 0 with the reason in `error`.
+int countFaces(const FontData& data, std::string* error);
+
+enum class Drawn { kInk, kBlank, kUndrawable };
+
+class Face {
+ public:
+  Face();
+  ~Face();
+  Face(const Face&) = delete;
+  Face& operator=(const Face&) = delete;
+
+  // Opens face `index` and picks its Unicode character table. A bitmap font
+  // in another charset is refused. False with a one-line reason in `error`.
+  bool open(const FontData& data, int index, FaceInfo* info, std::string* error);
+
+  // Sets the pixel size and the rendering. False when the face has no such
+  // size. `outline` asks for the outlines even where a strike exists.
+  bool setSize(int pixels, Rendering rendering, int threshold, bool outline);
+
+  // Whether the last setSize draws from an embedded bitmap strike.
+  bool usesStrike() const { return strike_; }
+
+  // Draws a glyph at the size set.
+  Drawn draw(unsigned glyph, Bitmap* bitmap);
+
+ private:
+  Drawn drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap);
+
+  struct Handles;
+  Handles* ft_;
+  Rendering rendering_ = Rendering::kUnhinted;
+  int threshold_ = kDefaultThreshold;
+  bool strike_ = false;
+  int pixels_ = 0;
+};
+
+#endif
