@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "common/platform.h"
 
@@ -32,6 +33,9 @@ bool resolveTarget(const std::string& path, std::string* target, std::string* er
     *error = ec ? ec.message() : "it is not a regular file";
     return false;
   }
+  if (link.type() == fs::file_type::symlink && !mayFollowLink(path, error)) {
+    return false;
+  }
   *target = link.type() == fs::file_type::symlink ? fs::canonical(path, ec).string() : path;
   if (ec) {
     *error = ec.message();
@@ -57,20 +61,41 @@ bool openOutFile(const std::string& path, OutFile* out, std::string* error) {
   return out->file != nullptr;
 }
 
-bool commitOutFile(OutFile* out, std::string* error) {
+bool finishOutFile(OutFile* out, std::string* error) {
   setFileMode(out->file, out->mode);
+  const bool flushed = std::fflush(out->file) == 0;
+  const int flushError = errno;
   const bool written = std::ferror(out->file) == 0;
   const bool closed = std::fclose(out->file) == 0;
   const int closeError = errno;
   out->file = nullptr;
-  std::error_code ec;
-  if (written && closed) {
-    fs::rename(out->temp, out->target, ec);
-    if (!ec) {
-      return true;
-    }
+  if (flushed && written && closed) {
+    return true;
   }
-  *error = ec ? ec.message() : std::strerror(written ? closeError : EIO);
+  *error = std::strerror(!flushed ? flushError : !written ? EIO : closeError);
+  std::error_code ec;
+  fs::remove(out->temp, ec);
+  return false;
+}
+
+bool moveFile(const std::string& from, const std::string& to, std::string* error) {
+  std::error_code ec;
+  fs::rename(from, to, ec);
+  if (ec) {
+    *error = ec.message();
+    return false;
+  }
+  return true;
+}
+
+bool commitOutFile(OutFile* out, std::string* error) {
+  if (!finishOutFile(out, error)) {
+    return false;
+  }
+  if (moveFile(out->temp, out->target, error)) {
+    return true;
+  }
+  std::error_code ec;
   fs::remove(out->temp, ec);
   return false;
 }
@@ -82,4 +107,101 @@ void dropOutFile(OutFile* out) {
   }
   std::error_code ec;
   fs::remove(out->temp, ec);
+}
+
+namespace {
+
+// Whether writing `a` would write the file `b` names: the same file where
+// both exist, else the same place.
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (fs::exists(a, ec) && fs::exists(b, ec)) {
+    return fs::equivalent(a, b, ec);
+  }
+  const fs::path first = fs::weakly_canonical(fs::absolute(a, ec), ec);
+  const fs::path second = fs::weakly_canonical(fs::absolute(b, ec), ec);
+  return !ec && first == second;
+}
+
+}  // namespace
+
+OutputSet::~OutputSet() {
+  if (!committed_) {
+    for (Output& output : outputs_) {
+      dropOutFile(&output.file);
+    }
+  }
+}
+
+void OutputSet::addInput(const std::string& path, const std::string& role) {
+  inputs_.emplace_back(path, role);
+}
+
+std::FILE* OutputSet::add(const std::string& path, std::string* error) {
+  for (const auto& [input, role] : inputs_) {
+    if (sameFile(path, input)) {
+      *error = "it is " + role + " being read";
+      return nullptr;
+    }
+  }
+  for (const Output& output : outputs_) {
+    if (sameFile(path, output.path)) {
+      *error = "it is the same file as " + output.path + ", written too";
+      return nullptr;
+    }
+  }
+  Output output{path, OutFile{}};
+  if (!openOutFile(path, &output.file, error)) {
+    return nullptr;
+  }
+  outputs_.push_back(output);
+  return outputs_.back().file.file;
+}
+
+bool OutputSet::commit(std::string* failed, std::string* error) {
+  for (Output& output : outputs_) {
+    if (!finishOutFile(&output.file, error)) {
+      *failed = output.path;
+      return false;  // the others go when the set does
+    }
+  }
+  const SignalsHeld held;
+  // Each target that exists keeps a second name until all are replaced, so
+  // that a failure can put it back.
+  std::vector<std::string> backups(outputs_.size());
+  std::vector<bool> existed(outputs_.size());
+  std::error_code ec;
+  for (std::size_t i = 0; i < outputs_.size(); ++i) {
+    const OutFile& file = outputs_[i].file;
+    existed[i] = fs::exists(file.target, ec);
+    if (existed[i] && linkFile(file.target, file.temp + "-old")) {
+      backups[i] = file.temp + "-old";
+    }
+  }
+  std::size_t moved = 0;
+  for (; moved < outputs_.size(); ++moved) {
+    const OutFile& file = outputs_[moved].file;
+    if (!moveFile(file.temp, file.target, error)) {
+      *failed = outputs_[moved].path;
+      break;
+    }
+  }
+  const bool whole = moved == outputs_.size();
+  for (std::size_t i = 0; i < outputs_.size(); ++i) {
+    const OutFile& file = outputs_[i].file;
+    std::string ignored;
+    if (whole || i > moved) {
+      fs::remove(backups[i], ec);
+      fs::remove(file.temp, ec);
+    } else if (i < moved && !backups[i].empty()) {
+      moveFile(backups[i], file.target, &ignored);
+    } else if (i < moved && !existed[i]) {
+      fs::remove(file.target, ec);
+    } else {
+      fs::remove(file.temp, ec);
+      fs::remove(backups[i], ec);
+    }
+  }
+  committed_ = true;
+  return whole;
 }

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct OutFile {
   std::string target;  // where the file goes: the path given, or the file a link there names
@@ -22,11 +24,52 @@ struct OutFile {
 // Returns false with the reason in `error`.
 bool openOutFile(const std::string& path, OutFile* out, std::string* error);
 
+// Flushes and closes the file, keeping it beside its target. Returns false
+// with the reason in `error`, having removed the file.
+bool finishOutFile(OutFile* out, std::string* error);
+
+// Moves the file at `from` onto `to`, replacing it. False with the reason.
+bool moveFile(const std::string& from, const std::string& to, std::string* error);
+
 // Closes the file and moves it onto its target. Returns false with the reason
 // in `error`, having removed the file.
 bool commitOutFile(OutFile* out, std::string* error);
 
 // Closes the file and removes it; the target stays as it was.
 void dropOutFile(OutFile* out);
+
+// Files written together: none replaces its target unless all are whole, and
+// none may be one of the inputs of the run or the target of another.
+class OutputSet {
+ public:
+  OutputSet() = default;
+  ~OutputSet();
+  OutputSet(const OutputSet&) = delete;
+  OutputSet& operator=(const OutputSet&) = delete;
+
+  // A file the run reads, which no output may replace (through a link
+  // either); `role` names it in the error ("the font").
+  void addInput(const std::string& path, const std::string& role);
+
+  // Opens the output for `path` as openOutFile does, after checking it is
+  // neither an input nor the target of an output added before. Returns the
+  // file to write, or nullptr with the reason in `error`.
+  std::FILE* add(const std::string& path, std::string* error);
+
+  // Closes every output and moves them all onto their targets, or, when one
+  // fails, puts back every target already replaced. Signals that end the
+  // process wait until it is done. False with the path that failed in
+  // `failed` and the reason in `error`; no output is then left anywhere.
+  bool commit(std::string* failed, std::string* error);
+
+ private:
+  struct Output {
+    std::string path;  // as given
+    OutFile file;
+  };
+  std::vector<std::pair<std::string, std::string>> inputs_;  // path, role
+  std::vector<Output> outputs_;
+  bool committed_ = false;
+};
 
 #endif

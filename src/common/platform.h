@@ -38,4 +38,27 @@ std::FILE* createUnique(const std::string& folder, std::string* path, std::strin
 // Gives the open file `file` the permissions `mode`.
 void setFileMode(std::FILE* file, int mode);
 
+// False, with the reason in `error`, for a symbolic link that another user
+// planted in a folder everybody may write to and only owners may delete from
+// (such as /tmp): writing through it would write wherever that user chose.
+bool mayFollowLink(const std::string& link, std::string* error);
+
+// Makes `link` a second name of the existing file `path` (a hard link), so
+// that the file survives its name being replaced. False where the file
+// system has no such links.
+bool linkFile(const std::string& path, const std::string& link);
+
+// Holds back the signals that end a process (interrupt, terminate, hang-up)
+// while it lives, so that files replaced together are replaced together.
+class SignalsHeld {
+ public:
+  SignalsHeld();
+  ~SignalsHeld();
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  unsigned char saved_[256];
+};
+
 #endif

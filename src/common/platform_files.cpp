@@ -53,11 +53,26 @@ std::FILE* createUnique(const std::string& folder, std::string* path, std::strin
 
 void setFileMode(std::FILE* /*file*/, int /*mode*/) {}
 
+bool mayFollowLink(const std::string& /*link*/, std::string* /*error*/) {
+  return true;
+}
+
+bool linkFile(const std::string& /*path*/, const std::string& /*link*/) {
+  return false;
+}
+
+SignalsHeld::SignalsHeld() : saved_{} {}
+
+SignalsHeld::~SignalsHeld() = default;
+
 #else
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstring>
 
 bool mayWrite(const std::string& path, std::string* error) {
   if (access(path.c_str(), W_OK) != 0) {
@@ -96,6 +111,46 @@ std::FILE* createUnique(const std::string& folder, std::string* path, std::strin
 
 void setFileMode(std::FILE* file, int mode) {
   fchmod(fileno(file), static_cast<mode_t>(mode));
+}
+
+bool mayFollowLink(const std::string& link, std::string* error) {
+  struct stat own {};
+  struct stat folder {};
+  const std::size_t slash = link.rfind('/');
+  const std::string parent = slash == std::string::npos ? "." : link.substr(0, slash + 1);
+  if (lstat(link.c_str(), &own) != 0 || !S_ISLNK(own.st_mode) ||
+      stat(parent.c_str(), &folder) != 0) {
+    return true;  // not a link, or gone: whatever comes next says so
+  }
+  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+  if (shared && own.st_uid != folder.st_uid && own.st_uid != geteuid()) {
+    *error = "it is a symbolic link that another user made in a shared folder";
+    return false;
+  }
+  return true;
+}
+
+bool linkFile(const std::string& path, const std::string& link) {
+  return ::link(path.c_str(), link.c_str()) == 0;
+}
+
+SignalsHeld::SignalsHeld() : saved_{} {
+  static_assert(sizeof(sigset_t) <= sizeof saved_, "the saved signal mask must fit");
+  sigset_t held;
+  sigemptyset(&held);
+  sigaddset(&held, SIGINT);
+  sigaddset(&held, SIGTERM);
+  sigaddset(&held, SIGHUP);
+  sigaddset(&held, SIGQUIT);
+  sigset_t before;
+  sigprocmask(SIG_BLOCK, &held, &before);
+  std::memcpy(saved_, &before, sizeof before);
+}
+
+SignalsHeld::~SignalsHeld() {
+  sigset_t before;
+  std::memcpy(&before, saved_, sizeof before);
+  sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 #endif

@@ -522,29 +522,22 @@ bool wanted(const Request& request, std::uint32_t code) {
                      [code](const auto& r) { return code >= r.first && code <= r.second; });
 }
 
-// Writes both files, together or not at all.
+// Writes both files, together or not at all, never onto the font.
 int writeOutputs(const Request& request, const FontHeader& header,
                  const std::vector<CellGlyph>& glyphs) {
-  OutFile bdf;
-  OutFile cmap;
+  OutputSet outputs;
+  outputs.addInput(request.font, "the font");
   std::string error;
   std::string failed = request.bdf;
-  bool ok = openOutFile(request.bdf, &bdf, &error) && writeBdfFont(bdf.file, header, glyphs);
+  std::FILE* bdf = outputs.add(request.bdf, &error);
+  bool ok = bdf != nullptr && writeBdfFont(bdf, header, glyphs);
   if (ok) {
     failed = request.cmap;
-    ok = openOutFile(request.cmap, &cmap, &error) && writeCodeMapFile(cmap.file, glyphs);
+    std::FILE* cmap = outputs.add(request.cmap, &error);
+    ok = cmap != nullptr && writeCodeMapFile(cmap, glyphs);
   }
-  if (ok) {
-    failed = request.bdf;
-    ok = commitOutFile(&bdf, &error);
-  }
-  if (ok) {
-    failed = request.cmap;
-    ok = commitOutFile(&cmap, &error);
-  }
+  ok = ok && outputs.commit(&failed, &error);
   if (!ok) {
-    dropOutFile(&bdf);
-    dropOutFile(&cmap);
     return failRun(
         kProgram, "cannot write " + failed + ": " + (error.empty() ? "input/output error" : error));
   }
