@@ -276,7 +276,8 @@ int listFaces(const Request& request) {
       strikes += (strikes.empty() ? "" : " ") + std::to_string(size);
     }
     text += std::to_string(i) + ": \"" + info.family + "\" " + info.style + ", " +
-            counted(static_cast<long>(info.codes.size())) + " codes" +
+            counted(static_cast<long>(info.codes.size())) +
+            (info.codes.size() == 1 ? " code" : " codes") +
             (info.astral > 0 ? " and " + counted(info.astral) + " above U+FFFF" : "") +
             ", scripts: " + scriptsCovered(info.codes) + (info.scalable ? "; outlines" : "") +
             (strikes.empty() ? "" : "; bitmaps of " + strikes + " px") + "\n";
@@ -558,7 +559,8 @@ int convert(const Request& request) {
   if (info.codes.empty()) {
     return failRun(kProgram, info.astral > 0 ? "the font maps no code from 1 to FFFF: its " +
                                                    counted(info.astral) +
-                                                   " codes are all above U+FFFF, which the table "
+                                                   (info.astral == 1 ? " code is" : " codes are") +
+                                                   " all above U+FFFF, which the table "
                                                    "cannot hold"
                                              : "the font maps no code from 1 to FFFF");
   }
