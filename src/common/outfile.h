@@ -22,6 +22,10 @@ struct OutFile {
 // Returns false with the reason in `error`.
 bool openOutFile(const std::string& path, OutFile* out, std::string* error);
 
+// Checks `path` as openOutFile does, without making a file: true when a file
+// may be written there, else false with the reason in `error`.
+bool checkOutTarget(const std::string& path, std::string* error);
+
 // Closes the file and moves it onto its target. Returns false with the reason
 // in `error`, having removed the file.
 bool commitOutFile(OutFile* out, std::string* error);
