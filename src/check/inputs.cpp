@@ -34,6 +34,7 @@ std::string reasonOf(int error) {
 
 // Copies `in` to its end into a new temporary file, whose name goes to `copy`.
 bool copyStream(std::FILE* in, std::string* copy, std::string* error) {
+  error->clear();
   std::error_code ec;
   const fs::path folder = fs::temp_directory_path(ec);
   if (ec) {
