@@ -46,6 +46,11 @@ bool resolveTarget(const std::string& path, std::string* target, std::string* er
 
 }  // namespace
 
+bool checkOutTarget(const std::string& path, std::string* error) {
+  std::string target;
+  return resolveTarget(path, &target, error);
+}
+
 bool openOutFile(const std::string& path, OutFile* out, std::string* error) {
   if (!resolveTarget(path, &out->target, error)) {
     return false;

@@ -31,6 +31,10 @@ bool finishOutFile(OutFile* out, std::string* error);
 // Moves the file at `from` onto `to`, replacing it. False with the reason.
 bool moveFile(const std::string& from, const std::string& to, std::string* error);
 
+// Checks `path` as openOutFile does, without making a file: true when a file
+// may be written there, else false with the reason in `error`.
+bool checkOutTarget(const std::string& path, std::string* error);
+
 // Closes the file and moves it onto its target. Returns false with the reason
 // in `error`, having removed the file.
 bool commitOutFile(OutFile* out, std::string* error);

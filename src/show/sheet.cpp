@@ -4,10 +4,12 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "firmware/record.h"
 
@@ -153,6 +155,98 @@ void writeRows(png_structp png, const SheetRange& range, const Layout& layout) {
   }
 }
 
+// A page of the sheet: the range and where everything goes.
+struct SheetPage {
+  const SheetRange* range;
+  Layout layout;
+};
+
+void writeSheetRows(png_structp png, const void* what) {
+  const auto* page = static_cast<const SheetPage*>(what);
+  writeRows(png, *page->range, page->layout);
+}
+
+// The sample's cells, unpacked before the first row is written.
+struct SampleCell {
+  bool missing;
+  int rows[kCellSize];
+};
+struct SampleCells {
+  std::vector<std::vector<SampleCell>> lines;
+  int width;  // cells in the longest line
+  int scale;
+};
+
+// The sample's page is at most this many pixels either way.
+constexpr int kMaxSampleSide = kMaxPageHeight;
+png_byte samplePixels[kMaxSampleSide];
+
+void writeSampleRows(png_structp png, const void* what) {
+  const auto* sample = static_cast<const SampleCells*>(what);
+  const int scale = sample->scale;
+  const std::size_t rowBytes = static_cast<std::size_t>(sample->width * kCellSize * scale);
+  for (const std::vector<SampleCell>& line : sample->lines) {
+    for (int y = 0; y < kCellSize * scale; ++y) {
+      std::memset(samplePixels, kPaper, rowBytes);
+      png_byte* p = samplePixels;
+      for (const SampleCell& cell : line) {
+        for (int x = 0; x < kCellSize; ++x) {
+          const bool ink =
+              !cell.missing && ((cell.rows[y / scale] >> (kCellSize - 1 - x)) & 1) != 0;
+          std::memset(p,
+                      cell.missing ? kMissing
+                      : ink        ? kInk
+                                   : kPaper,
+                      static_cast<std::size_t>(scale));
+          p += scale;
+        }
+      }
+      png_write_row(png, samplePixels);
+    }
+  }
+}
+
+// Writes a PNG of `width` x `height` pixels in the sheet's four colours,
+// whose rows `rows` draws from `what`. libpng reports failure by jumping
+// back here, so `rows` and what it calls own no resource.
+bool writePng(std::FILE* file, int width, int height, void (*rows)(png_structp, const void*),
+              const void* what, const char** reason) {
+  *reason = pngMessage;
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, keepError, ignoreWarning);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (info == nullptr) {
+    png_destroy_write_struct(&png, nullptr);
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  // Rows repeat within a cell: filtering each against the row above and the
+  // fastest compression keep even the pages of all 65,536 codes quick and small.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+  png_set_compression_level(png, 1);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 2,
+               PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
+               PNG_FILTER_TYPE_BASE);
+  static const png_color kPalette[] = {
+      {0xFF, 0xFF, 0xFF},  // paper
+      {0x00, 0x00, 0x00},  // ink
+      {0xB4, 0xB4, 0xB4},  // grid, and cells outside the range
+      {0xF4, 0xC2, 0xC2},  // slots past the end of the image
+  };
+  png_set_PLTE(png, info, kPalette, 4);
+  png_write_info(png, info);
+  png_set_packing(png);
+  rows(png, what);
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::snprintf(pngMessage, sizeof pngMessage, "%s", "input/output error");
+  return std::fflush(file) == 0 && std::ferror(file) == 0;
+}
+
 }  // namespace
 
 bool canWriteSheets() {
@@ -170,43 +264,45 @@ bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char*
   if (scale < 1 || scale > kMaxSheetScale) {
     return false;
   }
-  const Layout layout = layoutFor(scale);
+  const SheetPage page{&range, layoutFor(scale)};
   const int rows = ((range.last | (kPerRow - 1)) - (range.first & ~(kPerRow - 1)) + 1) / kPerRow;
-  const int height = layout.top + 1 + rows * layout.band;
+  return writePng(file, page.layout.width, page.layout.top + 1 + rows * page.layout.band,
+                  writeSheetRows, &page, reason);
+}
 
-  png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, keepError, ignoreWarning);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr) {
-    png_destroy_write_struct(&png, nullptr);
+int sampleCellsFit(int scale) {
+  return kMaxSampleSide / (kCellSize * scale);
+}
+
+bool writeSample(std::FILE* file, const std::vector<SampleLine>& lines, int scale,
+                 const char** reason) {
+  std::snprintf(pngMessage, sizeof pngMessage, "%s", "the sample does not fit a page");
+  *reason = pngMessage;
+  std::size_t widest = 1;
+  for (const SampleLine& line : lines) {
+    widest = std::max(widest, line.size());
+  }
+  const int fit = scale >= 1 && scale <= kMaxSheetScale ? sampleCellsFit(scale) : 0;
+  if (widest > static_cast<std::size_t>(fit) || lines.empty() ||
+      lines.size() > static_cast<std::size_t>(fit)) {
     return false;
   }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
+  SampleCells sample{{}, static_cast<int>(widest), scale};
+  for (const SampleLine& line : lines) {
+    sample.lines.emplace_back();
+    for (const std::uint8_t* record : line) {
+      SampleCell cell{record == nullptr, {}};
+      if (record != nullptr) {
+        std::memcpy(fntbuf, record, kRecordSize);
+        convKUVRA2BDF();
+        std::copy(std::begin(bmpbuf), std::end(bmpbuf), cell.rows);
+      }
+      sample.lines.back().push_back(cell);
+    }
   }
-  png_init_io(png, file);
-  // Rows repeat within a cell: filtering each against the row above and the
-  // fastest compression keep even the pages of all 65,536 codes quick and small.
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
-  png_set_compression_level(png, 1);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width), static_cast<png_uint_32>(height),
-               2, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
-               PNG_FILTER_TYPE_BASE);
-  static const png_color kPalette[] = {
-      {0xFF, 0xFF, 0xFF},  // paper
-      {0x00, 0x00, 0x00},  // ink
-      {0xB4, 0xB4, 0xB4},  // grid, and cells outside the range
-      {0xF4, 0xC2, 0xC2},  // slots past the end of the image
-  };
-  png_set_PLTE(png, info, kPalette, 4);
-  png_write_info(png, info);
-  png_set_packing(png);
-  writeRows(png, range, layout);
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  std::snprintf(pngMessage, sizeof pngMessage, "%s", "input/output error");
-  return std::fflush(file) == 0 && std::ferror(file) == 0;
+  const int side = kCellSize * scale;
+  return writePng(file, side * sample.width, side * static_cast<int>(lines.size()), writeSampleRows,
+                  &sample, reason);
 }
 
 #else
@@ -221,6 +317,16 @@ int sheetRowsPerPage(int /*scale*/) {
 
 bool writeSheet(std::FILE* /*file*/, const SheetRange& /*range*/, int /*scale*/,
                 const char** reason) {
+  *reason = "this build has no PNG output";
+  return false;
+}
+
+int sampleCellsFit(int /*scale*/) {
+  return 0;
+}
+
+bool writeSample(std::FILE* /*file*/, const std::vector<SampleLine>& /*lines*/, int /*scale*/,
+                 const char** reason) {
   *reason = "this build has no PNG output";
   return false;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "common/state.h"
 
@@ -36,5 +37,20 @@ bool canWriteSheets();
 // the end of the image with a light red. Returns false when writing fails, with libpng's
 // account of it in `reason` (the system's own, in errno, says more where set).
 bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char** reason);
+
+// A line of a sample text: the records of its characters, side by side;
+// nullptr for a character the image has no slot for.
+using SampleLine = std::vector<const std::uint8_t*>;
+
+// The most cells a sample may have each way (characters to a line, and
+// lines) to fit a page at `scale`; 0 without PNG output.
+int sampleCellsFit(int scale);
+
+// Writes the sample as a PNG: each line a row of 16 x 16 cells side by side,
+// each glyph pixel `scale` x `scale` pixels, black on white, a character
+// without a slot as a light red cell. Returns false when the sample does not
+// fit or writing fails, with the reason in `reason` as for writeSheet.
+bool writeSample(std::FILE* file, const std::vector<SampleLine>& lines, int scale,
+                 const char** reason);
 
 #endif

@@ -1,6 +1,7 @@
 #include "show/show.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/cli.h"
 #include "common/fontfiles.h"
 #include "common/outfile.h"
 #include "common/scan.h"
@@ -23,9 +25,12 @@ namespace {
 
 constexpr int kDefaultScale = 4;
 
+const char kProgram[] = "fontgraft-show";
+
 const char kHelp[] =
     "fontgraft-show: draws the glyphs of a firmware image's font table\n"
     "Syntax: fontgraft-show [options] <firmware-file> <first-code> [<last-code>]\n"
+    "        fontgraft-show [--png FILE] [--scale N] --sample TEXT <firmware-file>\n"
     "\n"
     "Codes are hexadecimal, with or without U+ or 0x (4E2D, U+4E2D, 0x4E2D), or\n"
     "the character itself (\xE4\xB8\xAD); a single character that is also a hex digit\n"
@@ -42,7 +47,14 @@ const char kHelp[] =
     "               back into the same slots (all but U+0000)\n"
     "  --text       with --png or --bdf, print the text as well\n"
     "  --scale N    PNG pixels per glyph pixel, 1 to 16 (default 4)\n"
+    "  --sample TEXT  draw TEXT (UTF-8; a newline or \\n breaks the line) as the\n"
+    "               device shows it, the glyphs side by side; a character above\n"
+    "               U+FFFF or past the end of the image is a marked empty cell\n"
+    "               (? in the text, light red in the PNG)\n"
+    "  --version    print the version\n"
     "  -h, --help   print this help\n";
+
+const char kNoPng[] = "\nThis build has no PNG output: libpng was not found when it was built.\n";
 
 // The records of the range, as read from the image.
 std::uint8_t records[kCodes][kRecordSize];
@@ -52,6 +64,8 @@ struct Request {
   const char* png = nullptr;
   const char* bdf = nullptr;
   const char* cmap = nullptr;
+  const char* sample = nullptr;
+  std::vector<std::vector<std::uint32_t>> sampleLines;  // the sample's characters, by line
   bool text = false;
   int scale = kDefaultScale;
   std::uint16_t first = 0;
@@ -59,8 +73,7 @@ struct Request {
 };
 
 int fail(const std::string& message) {
-  std::fprintf(stderr, "fontgraft-show: %s\n", message.c_str());
-  return 1;
+  return failRun(kProgram, message);
 }
 
 // The system's reason for a failed file operation.
@@ -110,47 +123,131 @@ std::string codeName(std::uint16_t code) {
   return name;
 }
 
-// Fills `request` from the command line. Returns -1 to go on, else the exit
-// status (0 after the help).
-int parseArguments(int argc, const char* const* argv, Request* request) {
-  const char* positional[3] = {nullptr, nullptr, nullptr};
-  int positionals = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kHelp, stdout);
-      if (!canWriteSheets()) {
-        std::fputs("\nThis build has no PNG output: libpng was not found when it was built.\n",
-                   stdout);
-      }
-      return 0;
+// "1 character", "2 characters".
+std::string count(long n, const char* thing) {
+  return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
+// Where the PNG sheet of the range goes: the path for one page, else a file
+// for each page.
+std::vector<std::string> pngPaths(const Request& request);
+
+// The characters of a sample text, line by line: UTF-8, with a newline or the
+// two characters "\n" between lines. False when the text is not UTF-8.
+bool decodeSample(const char* text, std::vector<std::vector<std::uint32_t>>* lines) {
+  const auto* u = reinterpret_cast<const unsigned char*>(text);
+  lines->assign(1, {});
+  while (*u != '\0') {
+    if (*u == '\n' || (u[0] == '\\' && u[1] == 'n')) {
+      u += *u == '\n' ? 1 : 2;
+      lines->emplace_back();
+      continue;
     }
-    if (arg == "--png" || arg == "--scale" || arg == "--bdf" || arg == "--cmap") {
-      if (i + 1 >= argc) {
-        return fail(arg + " needs a value (see --help)");
+    const int length = *u < 0x80             ? 1
+                       : (*u & 0xE0) == 0xC0 ? 2
+                       : (*u & 0xF0) == 0xE0 ? 3
+                       : (*u & 0xF8) == 0xF0 ? 4
+                                             : 0;
+    std::uint32_t code = length == 1 ? *u : *u & (0x7Fu >> length);
+    for (int i = 1; i < length; ++i) {
+      if ((u[i] & 0xC0) != 0x80) {
+        return false;  // also at the text's end, whose NUL is no continuation byte
       }
-      const char* value = argv[++i];
-      if (arg == "--scale" && !parseScale(value, &request->scale)) {
-        return fail("bad scale \"" + std::string(value) + "\": give a whole number from 1 to 16");
-      }
-      (arg == "--png"   ? request->png
-       : arg == "--bdf" ? request->bdf
-                        : request->cmap) = arg == "--scale" ? nullptr : value;
-    } else if (arg == "--text") {
-      request->text = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return fail("unknown option " + arg + " (see --help)");
-    } else if (positionals == 3) {
-      return fail("too many arguments (see --help)");
-    } else {
-      positional[positionals++] = argv[i];
+      code = code << 6 | (u[i] & 0x3Fu);
+    }
+    constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (length == 0 || code < kLeast[length] || code > 0x10FFFF ||
+        (code >= 0xD800 && code <= 0xDFFF)) {
+      return false;
+    }
+    lines->back().push_back(code);
+    u += length;
+  }
+  return true;
+}
+
+// True when the two paths name one file.
+bool samePath(const std::string& a, const std::string& b) {
+  std::error_code ignored;
+  return a == b || std::filesystem::equivalent(a, b, ignored);
+}
+
+// Checks what the request writes: no output over the image or over another
+// output. Returns -1 to go on, else the exit status.
+int checkOutputs(const Request& request) {
+  std::vector<std::pair<std::string, std::string>> outputs;  // kind, path
+  if (request.png != nullptr) {
+    for (const std::string& path : pngPaths(request)) {
+      outputs.emplace_back("PNG", path);
     }
   }
-  if (positionals < 2) {
-    return fail("give a firmware file and a first code (see --help)");
+  if (request.bdf != nullptr) {
+    outputs.emplace_back("BDF", request.bdf);
+    outputs.emplace_back("code map", request.cmap);
+  }
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const auto& [kind, path] = outputs[i];
+    if (samePath(path, request.image)) {
+      return fail("the " + kind + " file " + path + " is the firmware file; give another");
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (samePath(path, outputs[j].second)) {
+        return fail("the " + outputs[j].first + " file and the " + kind + " file are both " + path +
+                    "; give each its own");
+      }
+    }
+  }
+  return -1;
+}
+
+// Fills `request` from the command line. Returns -1 to go on, else the exit
+// status (0 after the help or the version).
+int parseArguments(int argc, const char* const* argv, Request* request) {
+  static const std::vector<OptionSpec> kOptions = {
+      {"--help", "-h", false},    {"--version", nullptr, false}, {"--png", nullptr, true},
+      {"--bdf", nullptr, true},   {"--cmap", nullptr, true},     {"--scale", nullptr, true},
+      {"--text", nullptr, false}, {"--sample", nullptr, true}};
+  std::vector<Argument> arguments;
+  std::string error;
+  if (!splitArguments(argc, argv, kOptions, &arguments, &error)) {
+    return fail(error);
+  }
+  std::vector<const char*> positional;
+  for (const Argument& argument : arguments) {
+    const std::string name = argument.option != nullptr ? argument.option->name : "";
+    const char* value = argument.value;
+    if (name == "--help") {
+      return printText(kProgram, std::string(kHelp) + (canWriteSheets() ? "" : kNoPng));
+    }
+    if (name == "--version") {
+      return printVersion(kProgram);
+    }
+    if (name == "--scale" && !parseScale(value, &request->scale)) {
+      return fail("bad scale \"" + std::string(value) + "\": give a whole number from 1 to 16");
+    }
+    if (name == "--png" || name == "--bdf" || name == "--cmap" || name == "--sample") {
+      (name == "--png"    ? request->png
+       : name == "--bdf"  ? request->bdf
+       : name == "--cmap" ? request->cmap
+                          : request->sample) = value;
+    }
+    request->text = request->text || name == "--text";
+    if (name.empty()) {
+      positional.push_back(value);
+    }
+  }
+  const std::size_t codes = request->sample != nullptr ? 0 : 2;
+  if (positional.size() > codes + 1) {
+    return fail(request->sample != nullptr
+                    ? "with --sample give the firmware file alone, no codes (see --help)"
+                    : "too many arguments (see --help)");
+  }
+  if (positional.size() < (codes == 0 ? 1 : 2)) {
+    return fail(codes == 0 ? "give the firmware file after the sample (see --help)"
+                           : "give a firmware file and a first code (see --help)");
   }
   request->image = positional[0];
-  for (int k = 1; k < positionals; ++k) {
+  for (std::size_t k = 1; k < positional.size(); ++k) {
     std::uint16_t* code = k == 1 ? &request->first : &request->last;
     if (!parseCode(positional[k], code)) {
       return fail("bad code \"" + std::string(positional[k]) +
@@ -158,12 +255,18 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
                   "character");
     }
   }
-  if (positionals == 2) {
+  if (positional.size() == 2) {
     request->last = request->first;
   }
   if (request->last < request->first) {
     return fail("the range runs backwards: " + codeName(request->last) + " comes before " +
                 codeName(request->first));
+  }
+  if (request->sample != nullptr && !decodeSample(request->sample, &request->sampleLines)) {
+    return fail("the sample is not UTF-8 text");
+  }
+  if (request->sample != nullptr && request->bdf != nullptr) {
+    return fail("--bdf and --cmap save a range of codes, not a sample (see --help)");
   }
   if ((request->bdf == nullptr) != (request->cmap == nullptr)) {
     return fail("give --bdf and --cmap together: the font and its code map");
@@ -174,16 +277,7 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
   if (request->png != nullptr && !canWriteSheets()) {
     return fail("this build has no PNG output: libpng was not found when it was built");
   }
-  const std::pair<const char*, const char*> outputs[] = {
-      {"PNG", request->png}, {"BDF", request->bdf}, {"code map", request->cmap}};
-  for (const auto& [kind, path] : outputs) {
-    std::error_code ignored;
-    if (path != nullptr && std::filesystem::equivalent(path, request->image, ignored)) {
-      return fail("the " + std::string(kind) + " file " + path +
-                  " is the firmware file; give another");
-    }
-  }
-  return -1;
+  return checkOutputs(*request);
 }
 
 // Prints the range as text: a header line per code, then its cell, or
@@ -223,6 +317,30 @@ std::string pageName(const std::string& path, int page, int pages) {
   return path.substr(0, cut) + "-" + std::to_string(page) + path.substr(cut);
 }
 
+// The first code of each page of the range's sheet, and the code past the last.
+std::vector<int> pageStarts(const Request& request) {
+  const int perPage = sheetRowsPerPage(request.scale) * 16;
+  const int firstRow = request.first & ~15;
+  std::vector<int> starts = {request.first};
+  for (int row = firstRow + perPage; row <= request.last; row += perPage) {
+    starts.push_back(row);
+  }
+  starts.push_back(request.last + 1);
+  return starts;
+}
+
+std::vector<std::string> pngPaths(const Request& request) {
+  if (request.sample != nullptr) {
+    return {request.png};
+  }
+  const int pages = static_cast<int>(pageStarts(request).size()) - 1;
+  std::vector<std::string> paths;
+  for (int page = 1; page <= pages; ++page) {
+    paths.push_back(pageName(request.png, page, pages));
+  }
+  return paths;
+}
+
 // The files a run writes, each beside its target until the run has
 // succeeded.
 struct Outputs {
@@ -245,14 +363,19 @@ struct Outputs {
 };
 
 // Writes the sheet of the range, in pages where it is taller than a page.
+// Pages go only where a sheet of one page may go: the path given must take a
+// file before any page is written.
 int writePng(const Request& request, int present, Outputs* outputs) {
-  const int perPage = sheetRowsPerPage(request.scale) * 16;
-  const int firstRow = request.first & ~15;
-  const int pages = (request.last - firstRow) / perPage + 1;
-  for (int page = 0; page < pages; ++page) {
-    const int from = std::max<int>(request.first, firstRow + page * perPage);
-    const int to = std::min<int>(request.last, firstRow + (page + 1) * perPage - 1);
-    if (outputs->open("PNG file ", pageName(request.png, page + 1, pages)) != 0) {
+  const std::vector<int> starts = pageStarts(request);
+  const std::vector<std::string> paths = pngPaths(request);
+  std::string error;
+  if (paths.size() > 1 && !checkOutTarget(request.png, &error)) {
+    return fail("cannot write PNG file " + std::string(request.png) + ": " + error);
+  }
+  for (std::size_t page = 0; page < paths.size(); ++page) {
+    const int from = starts[page];
+    const int to = starts[page + 1] - 1;
+    if (outputs->open("PNG file ", paths[page]) != 0) {
       return 1;
     }
     const int offset = from - request.first;
@@ -301,11 +424,91 @@ int writeFont(const Request& request, int present, Outputs* outputs) {
   return 0;
 }
 
-// Fails the run when standard output could not take what was printed.
-int checkStandardOutput() {
-  errno = 0;
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    return fail("cannot write to standard output: " + reason(errno));
+// The sample's cells: each character's record, or nullptr for one above
+// U+FFFF or past the end of the image, counted in `above` and `past`.
+std::vector<SampleLine> sampleCells(const Request& request, int present, long* above, long* past) {
+  std::vector<SampleLine> lines;
+  for (const std::vector<std::uint32_t>& characters : request.sampleLines) {
+    lines.emplace_back();
+    for (std::uint32_t code : characters) {
+      const bool inImage = code < static_cast<std::uint32_t>(present);
+      *above += code >= kCodes ? 1 : 0;
+      *past += code < kCodes && !inImage ? 1 : 0;
+      lines.back().push_back(inImage ? records[code] : nullptr);
+    }
+  }
+  return lines;
+}
+
+// Prints the sample as text: 16 rows for each of its lines, the cells of the
+// line side by side; a cell without a slot is all '?'.
+void printSample(const std::vector<SampleLine>& lines) {
+  std::string row;
+  for (const SampleLine& line : lines) {
+    std::vector<std::array<int, kCellSize>> cells;
+    for (const std::uint8_t* record : line) {
+      cells.emplace_back();
+      if (record != nullptr) {
+        std::memcpy(fntbuf, record, kRecordSize);
+        convKUVRA2BDF();
+        std::copy(std::begin(bmpbuf), std::end(bmpbuf), cells.back().begin());
+      }
+    }
+    for (int r = 0; r < kCellSize; ++r) {
+      row.clear();
+      for (std::size_t i = 0; i < line.size(); ++i) {
+        for (int c = 0; c < kCellSize; ++c) {
+          const bool ink =
+              ((cells[i][static_cast<std::size_t>(r)] >> (kCellSize - 1 - c)) & 1) != 0;
+          row += line[i] == nullptr ? '?' : ink ? '#' : '.';
+        }
+      }
+      row += '\n';
+      std::fwrite(row.data(), 1, row.size(), stdout);
+    }
+  }
+}
+
+// Draws the sample as text, as a PNG or both; says on standard error how many
+// of its characters have no slot.
+int drawSample(const Request& request, int present, Outputs* outputs) {
+  long above = 0;
+  long past = 0;
+  const std::vector<SampleLine> lines = sampleCells(request, present, &above, &past);
+  if (request.png != nullptr) {
+    const int fit = sampleCellsFit(request.scale);
+    std::size_t widest = 0;
+    for (const SampleLine& line : lines) {
+      widest = std::max(widest, line.size());
+    }
+    if (widest == 0) {
+      return fail("the sample holds no character to draw");
+    }
+    if (widest > static_cast<std::size_t>(fit) || lines.size() > static_cast<std::size_t>(fit)) {
+      return fail("the sample is too large for a PNG at scale " + std::to_string(request.scale) +
+                  ": at most " + std::to_string(fit) + " characters a line and " +
+                  std::to_string(fit) + " lines");
+    }
+    if (outputs->open("PNG file ", request.png) != 0) {
+      return 1;
+    }
+    errno = 0;
+    const char* why = nullptr;
+    if (!writeSample(outputs->files.back().file, lines, request.scale, &why)) {
+      return fail("cannot write " + outputs->names.back() + ": " +
+                  (errno != 0 ? reason(errno) : why));
+    }
+  }
+  if (request.text) {
+    printSample(lines);
+  }
+  if (above + past > 0) {
+    std::string why = above > 0 ? std::to_string(above) + " above U+FFFF" : "";
+    why += past > 0
+               ? (why.empty() ? "" : ", ") + std::to_string(past) + " past the end of the image"
+               : "";
+    std::fprintf(stderr, "%s: %s of the sample drawn as marked empty cells (%s)\n", kProgram,
+                 count(above + past, "character").c_str(), why.c_str());
   }
   return 0;
 }
@@ -316,12 +519,16 @@ int runShow(int argc, const char* const* argv) {
   Request request;
   const int status = parseArguments(argc, argv, &request);
   if (status >= 0) {
-    return status == 0 ? checkStandardOutput() : status;
+    return status;
   }
   errno = 0;
   std::FILE* image = std::fopen(request.image, "rb");
-  const int count = request.last - request.first + 1;
-  const int present = image != nullptr ? readKuvraFont(image, request.first, count, records) : -1;
+  const bool sample = request.sample != nullptr;
+  const int first = sample ? 0 : request.first;
+  const int count = sample ? kCodes : request.last - request.first + 1;
+  const int present = image != nullptr
+                          ? readKuvraFont(image, static_cast<std::uint16_t>(first), count, records)
+                          : -1;
   const int readErrno = errno;
   if (image != nullptr) {
     std::fclose(image);
@@ -331,15 +538,16 @@ int runShow(int argc, const char* const* argv) {
                 reason(readErrno));
   }
   Outputs outputs;
-  if ((request.png != nullptr && writePng(request, present, &outputs) != 0) ||
+  if ((sample && drawSample(request, present, &outputs) != 0) ||
+      (!sample && request.png != nullptr && writePng(request, present, &outputs) != 0) ||
       (request.bdf != nullptr && writeFont(request, present, &outputs) != 0)) {
     outputs.drop();
     return 1;
   }
-  if (request.text) {
+  if (!sample && request.text) {
     printText(request, present);
   }
-  if (checkStandardOutput() != 0) {
+  if (checkStandardOutput(kProgram) != 0) {
     outputs.drop();  // a run that fails leaves no file behind
     return 1;
   }
