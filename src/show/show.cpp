@@ -342,23 +342,32 @@ std::vector<std::string> pngPaths(const Request& request) {
 }
 
 // The files a run writes, each beside its target until the run has
-// succeeded.
+// succeeded, then all moved into place or none.
 struct Outputs {
-  std::vector<OutFile> files;
+  OutputSet set;
+  std::vector<std::string> paths;
   std::vector<std::string> names;  // "PNG file sheet.png", for messages
+  std::FILE* last = nullptr;       // the file opened last
 
   int open(const char* kind, const std::string& path) {
     std::string error;
-    files.emplace_back();
     names.push_back(kind + path);
-    return openOutFile(path, &files.back(), &error)
-               ? 0
-               : fail("cannot write " + names.back() + ": " + error);
+    paths.push_back(path);
+    last = set.add(path, &error);
+    return last != nullptr ? 0 : fail("cannot write " + names.back() + ": " + error);
   }
-  void drop() {
-    for (OutFile& file : files) {
-      dropOutFile(&file);
+  int commit() {
+    std::string failed;
+    std::string error;
+    if (set.commit(&failed, &error)) {
+      return 0;
     }
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      if (paths[i] == failed) {
+        return fail("cannot write " + names[i] + ": " + error);
+      }
+    }
+    return fail("cannot write " + failed + ": " + error);
   }
 };
 
@@ -383,7 +392,7 @@ int writePng(const Request& request, int present, Outputs* outputs) {
                            present - offset, records + offset};
     errno = 0;
     const char* why = nullptr;
-    if (!writeSheet(outputs->files.back().file, range, request.scale, &why)) {
+    if (!writeSheet(outputs->last, range, request.scale, &why)) {
       return fail("cannot write " + outputs->names.back() + ": " +
                   (errno != 0 ? reason(errno) : why));
     }
@@ -412,13 +421,13 @@ int writeFont(const Request& request, int present, Outputs* outputs) {
   if (outputs->open("BDF file ", request.bdf) != 0) {
     return 1;
   }
-  if (!writeBdfFont(outputs->files.back().file, header, glyphs)) {
+  if (!writeBdfFont(outputs->last, header, glyphs)) {
     return fail("cannot write " + outputs->names.back() + ": " + reason(errno));
   }
   if (outputs->open("code map file ", request.cmap) != 0) {
     return 1;
   }
-  if (!writeCodeMapFile(outputs->files.back().file, glyphs)) {
+  if (!writeCodeMapFile(outputs->last, glyphs)) {
     return fail("cannot write " + outputs->names.back() + ": " + reason(errno));
   }
   return 0;
@@ -494,7 +503,7 @@ int drawSample(const Request& request, int present, Outputs* outputs) {
     }
     errno = 0;
     const char* why = nullptr;
-    if (!writeSample(outputs->files.back().file, lines, request.scale, &why)) {
+    if (!writeSample(outputs->last, lines, request.scale, &why)) {
       return fail("cannot write " + outputs->names.back() + ": " +
                   (errno != 0 ? reason(errno) : why));
     }
@@ -538,25 +547,17 @@ int runShow(int argc, const char* const* argv) {
                 reason(readErrno));
   }
   Outputs outputs;
+  outputs.set.addInput(request.image, "the firmware file");
   if ((sample && drawSample(request, present, &outputs) != 0) ||
       (!sample && request.png != nullptr && writePng(request, present, &outputs) != 0) ||
       (request.bdf != nullptr && writeFont(request, present, &outputs) != 0)) {
-    outputs.drop();
-    return 1;
+    return 1;  // no file is left behind
   }
   if (!sample && request.text) {
     printText(request, present);
   }
   if (checkStandardOutput(kProgram) != 0) {
-    outputs.drop();  // a run that fails leaves no file behind
-    return 1;
+    return 1;  // a run that fails leaves no file behind
   }
-  for (std::size_t i = 0; i < outputs.files.size(); ++i) {
-    std::string error;
-    if (!commitOutFile(&outputs.files[i], &error)) {
-      outputs.drop();
-      return fail("cannot write " + outputs.names[i] + ": " + error);
-    }
-  }
-  return 0;
+  return outputs.commit();
 }
