@@ -27,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::filesystem::remove(bdf);
   std::filesystem::remove(cmap);
 
-  const char* const renderings[] = {"auto", "unhinted", "hinted", "grey"};
+  const char* const renderings[] = {"auto", "unhinted", "hinted", "grey", "best"};
   const std::string sizeText = std::to_string(6 + data[0] % 16);
-  const char* argv[10] = {"fontgraft-convert", "--render", renderings[(data[0] >> 4) % 4]};
+  const char* argv[10] = {"fontgraft-convert", "--render", renderings[(data[0] >> 4) % 5]};
   int argc = 3;
   if ((data[0] & 0x40) != 0) {
     argv[argc++] = "--size";

@@ -53,7 +53,9 @@ const char kHelp[] =
     "                   them, else unhinted (the default); unhinted: outlines as\n"
     "                   drawn, in black and white; hinted: outlines hinted by the\n"
     "                   font for black and white; grey: outlines in grey, cut at\n"
-    "                   the threshold\n"
+    "                   the threshold; best: per glyph, unhinted, hinted by the\n"
+    "                   font or by FreeType, whichever keeps most of the\n"
+    "                   outline's strokes (slower)\n"
     "  --threshold N    grey level from 1 to 255 that counts as ink (default 96)\n"
     "  --list-faces     list the faces of the font file, one per line\n"
     "  -v, --verbose    list each code moved, drawn smaller, clipped or left out\n"
@@ -150,11 +152,12 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
       static const std::map<std::string, Rendering> kModes = {{"auto", Rendering::kAuto},
                                                               {"hinted", Rendering::kHinted},
                                                               {"unhinted", Rendering::kUnhinted},
-                                                              {"grey", Rendering::kGrey}};
+                                                              {"grey", Rendering::kGrey},
+                                                              {"best", Rendering::kBest}};
       const auto mode = kModes.find(value);
       if (mode == kModes.end()) {
         return failRun(kProgram, "bad rendering \"" + std::string(value) +
-                                     "\": give auto, unhinted, hinted or grey");
+                                     "\": give auto, unhinted, hinted, grey or best");
       }
       request->sizing.rendering = mode->second;
     } else if (name == "--threshold") {
@@ -334,6 +337,7 @@ bool drawCodes(const Drawing& drawing, const std::vector<MappedCode>& codes, Con
   }
   const SizeChoice& choice = *drawing.choice;
   const SizingRequest& sizing = *drawing.sizing;
+  face.setRoom(choice.area.size());
   face.setSize(choice.size, sizing.rendering, sizing.threshold, !choice.strike);
   Bitmap bitmap;
   std::vector<std::size_t> misfits;
@@ -494,6 +498,8 @@ std::string renderingName(const SizeChoice& choice, Rendering rendering) {
       return "hinted outlines";
     case Rendering::kGrey:
       return "grey outlines";
+    case Rendering::kBest:
+      return "outlines, each glyph unhinted or hinted, whichever keeps most of its strokes";
     default:
       return "unhinted outlines";
   }

@@ -5,16 +5,21 @@
 #include FT_BITMAP_H
 #include FT_BDF_H
 #include FT_OUTLINE_H
+#include FT_SIZES_H
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "convert/strokes.h"
+
 struct Face::Handles {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
   FT_Bitmap converted;
+  FT_Size small = nullptr;  // the size glyphs are drawn at
+  FT_Size large = nullptr;  // kJudgeScale times larger, for --render best
 };
 
 namespace {
@@ -216,6 +221,26 @@ bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline)
   const bool scalable = FT_IS_SCALABLE(face);
   strike_ = strikeIndex >= 0 && (!scalable || (rendering == Rendering::kAuto && !outline));
   FT_Error status = FT_Err_Invalid_Pixel_Size;
+  if (scalable && rendering == Rendering::kBest) {
+    // The outline drawn large, to judge the candidates by, has a size of its
+    // own.
+    if (ft_->small == nullptr) {
+      ft_->small = face->size;
+    }
+    status = ft_->large == nullptr ? FT_New_Size(face, &ft_->large) : 0;
+    if (status == 0) {
+      status = FT_Activate_Size(ft_->large);
+    }
+    if (status == 0) {
+      status = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels * kJudgeScale));
+    }
+    if (status == 0) {
+      status = FT_Activate_Size(ft_->small);
+    }
+  }
+  if (status != 0 && status != FT_Err_Invalid_Pixel_Size) {
+    return false;
+  }
   if (scalable) {
     status = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels));
   } else if (strikeIndex >= 0) {
@@ -224,7 +249,9 @@ bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline)
   if (status != 0) {
     return false;
   }
-  rendering_ = rendering == Rendering::kAuto ? Rendering::kUnhinted : rendering;
+  rendering_ = rendering == Rendering::kAuto || (rendering == Rendering::kBest && !scalable)
+                   ? Rendering::kUnhinted
+                   : rendering;
   threshold_ = threshold;
   pixels_ = pixels;
   return true;
@@ -237,13 +264,49 @@ Drawn Face::draw(unsigned glyph, Bitmap* bitmap) {
       return drawWith(glyph, bitmaps | FT_LOAD_TARGET_MONO, FT_RENDER_MODE_MONO, bitmap);
     case Rendering::kGrey:
       return drawWith(glyph, bitmaps | FT_LOAD_TARGET_NORMAL, FT_RENDER_MODE_NORMAL, bitmap);
+    case Rendering::kBest:
+      return drawBest(glyph, bitmap);
     default:
       return drawWith(glyph, bitmaps | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_MONO,
                       FT_RENDER_MODE_MONO, bitmap);
   }
 }
 
-Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap) {
+Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
+  const FT_Int32 outline = FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO;
+  const Drawn drawn = drawWith(glyph, outline | FT_LOAD_NO_HINTING, FT_RENDER_MODE_MONO, bitmap);
+  if (drawn != Drawn::kInk) {
+    return drawn;
+  }
+  Bitmap reference;
+  FT_Activate_Size(ft_->large);
+  const Drawn large =
+      drawWith(glyph, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
+               FT_RENDER_MODE_NORMAL, &reference, kJudgeScale, true);
+  FT_Activate_Size(ft_->small);
+  if (large != Drawn::kInk) {
+    return drawn;
+  }
+  const std::vector<Crossing> crossings = crossingsOf(reference);
+  int best = crossingsKept(crossings, *bitmap);
+  // The font's own hints, then FreeType's, each kept only where it keeps more.
+  for (const FT_Int32 hinting : {FT_Int32{0}, FT_Int32{FT_LOAD_FORCE_AUTOHINT}}) {
+    Bitmap candidate;
+    if (best == static_cast<int>(crossings.size()) ||
+        drawWith(glyph, outline | hinting, FT_RENDER_MODE_MONO, &candidate) != Drawn::kInk) {
+      continue;
+    }
+    const int kept = inkFits(candidate, *bitmap, room_) ? crossingsKept(crossings, candidate) : -1;
+    if (kept > best) {
+      best = kept;
+      *bitmap = std::move(candidate);
+    }
+  }
+  return Drawn::kInk;
+}
+
+Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap, int scale,
+                     bool grey) {
   FT_Face face = ft_->face;
   if (FT_Load_Glyph(face, glyph, loadFlags) != 0) {
     return Drawn::kUndrawable;
@@ -254,7 +317,7 @@ Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitm
     // glyph costs nothing.
     FT_BBox box;
     FT_Outline_Get_CBox(&slot->outline, &box);
-    const long limit = static_cast<long>(kMaxGlyphPixels) * 64;
+    const long limit = static_cast<long>(kMaxGlyphPixels) * scale * 64;
     if (box.xMax - box.xMin > limit || box.yMax - box.yMin > limit) {
       return Drawn::kUndrawable;
     }
@@ -264,8 +327,8 @@ Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitm
     return Drawn::kUndrawable;
   }
   const FT_Bitmap* source = &slot->bitmap;
-  if (source->width > static_cast<unsigned>(kMaxGlyphPixels) ||
-      source->rows > static_cast<unsigned>(kMaxGlyphPixels)) {
+  if (source->width > static_cast<unsigned>(kMaxGlyphPixels * scale) ||
+      source->rows > static_cast<unsigned>(kMaxGlyphPixels * scale)) {
     return Drawn::kUndrawable;
   }
   // Two- and four-bit grey and LCD bitmaps become eight-bit grey.
@@ -300,7 +363,7 @@ Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitm
           on = row[x] * 255 >= threshold_ * levels;
           break;
       }
-      out[x] = on ? 1 : 0;
+      out[x] = grey ? static_cast<std::uint8_t>(row[x] * 255 / levels) : on ? 1 : 0;
       ink = ink || on;
     }
   }

@@ -84,6 +84,8 @@ class Face {
   // size. `outline` asks for the outlines even where a strike exists.
   bool setSize(int pixels, Rendering rendering, int threshold, bool outline);
 
+  // For kBest: the pixels each way a glyph may take (the area's size).
+  void setRoom(int pixels) { room_ = pixels; }
   // Whether the last setSize draws from an embedded bitmap strike.
   bool usesStrike() const { return strike_; }
 
@@ -91,7 +93,13 @@ class Face {
   Drawn draw(unsigned glyph, Bitmap* bitmap);
 
  private:
-  Drawn drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap);
+  // Loads and draws a glyph; `scale` times kMaxGlyphPixels bounds it, and
+  // `grey` keeps a grey bitmap's levels (0 to 255) instead of cutting them.
+  Drawn drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap, int scale = 1,
+                 bool grey = false);
+  // The black and white drawing, unhinted or hinted by the font or by
+  // FreeType, that keeps the most of the outline's strokes.
+  Drawn drawBest(unsigned glyph, Bitmap* bitmap);
 
   struct Handles;
   Handles* ft_;
@@ -99,6 +107,7 @@ class Face {
   int threshold_ = kDefaultThreshold;
   bool strike_ = false;
   int pixels_ = 0;
+  int room_ = kMaxGlyphPixels;
 };
 
 #endif

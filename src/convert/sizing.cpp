@@ -118,6 +118,10 @@ bool chooseSize(Face* face, const FaceInfo& info, const SizingRequest& request,
   }
   const Area area{request.fill ? 0 : kCellMargin};
   choice->area = area;
+  // Choosing the best drawing of each glyph changes its strokes, not its box:
+  // the size is judged on the plain drawings.
+  const Rendering sizingRendering =
+      request.rendering == Rendering::kBest ? Rendering::kUnhinted : request.rendering;
 
   std::vector<int> sizes;
   if (request.size != 0) {
@@ -133,7 +137,7 @@ bool chooseSize(Face* face, const FaceInfo& info, const SizingRequest& request,
     }
   }
   for (int size : sizes) {
-    if (!face->setSize(size, request.rendering, request.threshold, false)) {
+    if (!face->setSize(size, sizingRendering, request.threshold, false)) {
       continue;
     }
     choice->size = size;
@@ -164,7 +168,7 @@ bool chooseSize(Face* face, const FaceInfo& info, const SizingRequest& request,
     return false;
   }
   // Nothing fits: the smallest size tried, its glyphs placed as best they can.
-  face->setSize(choice->size, request.rendering, request.threshold, false);
+  face->setSize(choice->size, sizingRendering, request.threshold, false);
   choice->baselineRow = bestBaseline(face, samples, all, area);
   return true;
 }

@@ -1,0 +1,40 @@
+// How much of a glyph's strokes a small black-and-white drawing keeps,
+// judged against the glyph's outline drawn kJudgeScale times larger in grey:
+// each cross-section of a stroke must have ink in the small glyph near its
+// centre, and each gap between strokes a blank pixel, so that neither a
+// dropped stroke nor strokes run together into a blob scores well.
+#ifndef FONTGRAFT_CONVERT_STROKES_H
+#define FONTGRAFT_CONVERT_STROKES_H
+
+#include <vector>
+
+#include "convert/face.h"
+
+constexpr int kJudgeScale = 8;
+
+// A cross-section of a stroke (or, `gap`, a blank between two strokes) on
+// one line of the small grid: a pixel column (`across` false: the profile
+// runs down it) or a pixel row (`across` true), with its centre along the
+// line in pixels (up from the baseline down a column, right of the origin
+// along a row).
+struct Crossing {
+  bool across = false;
+  bool gap = false;
+  int line = 0;  // the column's left edge, or the row's top edge, in pixels
+  float centre = 0;
+};
+
+// The crossings of an outline drawn in grey at kJudgeScale times the size
+// (`pixels` 0 to 255 per pixel).
+std::vector<Crossing> crossingsOf(const Bitmap& reference);
+
+// How many of `crossings` a small drawing keeps, at the best of the shifts of
+// a pixel either way (hinting moves a glyph as a whole).
+int crossingsKept(const std::vector<Crossing>& crossings, const Bitmap& small);
+
+// Whether the ink of `candidate` needs no more room than `plain` has, or than
+// `room` pixels each way where that is more: a drawing chosen for its strokes
+// must not stop a glyph from fitting the area.
+bool inkFits(const Bitmap& candidate, const Bitmap& plain, int room);
+
+#endif
