@@ -8,6 +8,8 @@ KIND is one of
   nothing      A and B empty glyphs
   astral-only  only U+20000, a square
   absurd       unitsPerEm 16, A and B squares of 10,000 units
+  em-squares   A, B and 0 squares of the whole em, from the descent up
+  wide         A a square of 700 units, U+2014 a bar 1.6 em wide
   pair         a collection of two faces, "Case pair" Regular (A a square)
                and Bold (A and B squares)
 Needs fontTools (Debian: python3-fonttools).
@@ -18,14 +20,18 @@ from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 
 
-def square(size, low=0):
+def box(x0, y0, x1, y1):
     pen = TTGlyphPen(None)
-    pen.moveTo((low, low))
-    pen.lineTo((low, size))
-    pen.lineTo((size, size))
-    pen.lineTo((size, low))
+    pen.moveTo((x0, y0))
+    pen.lineTo((x0, y1))
+    pen.lineTo((x1, y1))
+    pen.lineTo((x1, y0))
     pen.closePath()
     return pen.glyph()
+
+
+def square(size, low=0):
+    return box(low, low, size, size)
 
 
 def empty():
@@ -44,6 +50,13 @@ def build(kind, style="Regular"):
     elif kind == "astral-only":
         glyphs = {"astral": square(700)}
         cmap = {0x20000: "astral"}
+    elif kind == "em-squares":
+        glyphs = {"A": box(0, -200, 1000, 800), "B": box(0, -200, 1000, 800),
+                  "zero": box(0, -200, 1000, 800)}
+        cmap = {0x41: "A", 0x42: "B", 0x30: "zero"}
+    elif kind == "wide":
+        glyphs = {"A": square(700), "dash": box(0, 0, 1600, 300)}
+        cmap = {0x41: "A", 0x2014: "dash"}
     elif kind == "pair" and style == "Regular":
         glyphs = {"A": square(700)}
         cmap = {0x41: "A"}
