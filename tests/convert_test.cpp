@@ -25,6 +25,7 @@ struct FontCase {
   const char* path;
   const char* options;
   int face;
+  int size;  // the size it must be converted at
 };
 
 void PrintTo(const FontCase& font, std::ostream* os) {
@@ -164,6 +165,7 @@ TEST_P(PackagedFont, InstallsEveryGlyphWhole) {
   ASSERT_EQ(std::system(install.c_str()), 0);
   const Report report = readReport(readFile(dir.file("log")));
   ASSERT_GT(report.size, 0) << readFile(dir.file("log"));
+  EXPECT_EQ(report.size, font.size);
   EXPECT_FALSE(report.clipped);
   const bool fill = std::string(font.options).find("--fill") != std::string::npos;
 
@@ -205,12 +207,12 @@ TEST_P(PackagedFont, InstallsEveryGlyphWhole) {
 INSTANTIATE_TEST_SUITE_P(
     , PackagedFont,
     ::testing::Values(
-        FontCase{"DejaVuSans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "", 0},
-        FontCase{"ZenHei", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "", 0},
-        FontCase{"ZenHeiSharpBitmaps", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "", 2},
+        FontCase{"DejaVuSans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "", 0, 15},
+        FontCase{"ZenHei", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "", 0, 13},
+        FontCase{"ZenHeiSharpBitmaps", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "", 2, 15},
         FontCase{"UnifontFilled", "/usr/share/fonts/opentype/unifont/unifont.otf",
-                 "--fill --size 16", 0},
-        FontCase{"BitmapSong16", "/usr/share/fonts/X11/misc/wenquanyi_12pt.pcf", "", 0}),
+                 "--fill --size 16", 0, 16},
+        FontCase{"BitmapSong16", "/usr/share/fonts/X11/misc/wenquanyi_12pt.pcf", "", 0, 16}),
     [](const ::testing::TestParamInfo<FontCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
