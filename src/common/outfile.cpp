@@ -11,10 +11,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Names are UTF-8 on every system (on Windows by the programs' manifest),
+// while std::filesystem on Windows would read and give a narrow name in the
+// C library's locale, which garbles every name beyond ASCII.
+fs::path pathOf(const std::string& name) {
+  return fs::u8path(name);
+}
+
+std::string nameOf(const fs::path& path) {
+  return path.u8string();
+}
+
 // The file that writing to `path` must replace, or a reason to refuse.
 bool resolveTarget(const std::string& path, std::string* target, std::string* error) {
   std::error_code ec;
-  const fs::file_status link = fs::symlink_status(path, ec);
+  const fs::file_status link = fs::symlink_status(pathOf(path), ec);
   if (link.type() == fs::file_type::not_found) {
     *target = path;
     return true;  // a new file: whether its folder takes it shows when it is made
@@ -23,7 +34,7 @@ bool resolveTarget(const std::string& path, std::string* target, std::string* er
     *error = ec.message();
     return false;
   }
-  const fs::file_status file = fs::status(path, ec);
+  const fs::file_status file = fs::status(pathOf(path), ec);
   if (file.type() == fs::file_type::not_found) {
     *error = "it is a link to a file that does not exist";
     return false;
@@ -32,7 +43,7 @@ bool resolveTarget(const std::string& path, std::string* target, std::string* er
     *error = ec ? ec.message() : "it is not a regular file";
     return false;
   }
-  *target = link.type() == fs::file_type::symlink ? fs::canonical(path, ec).string() : path;
+  *target = link.type() == fs::file_type::symlink ? nameOf(fs::canonical(pathOf(path), ec)) : path;
   if (ec) {
     *error = ec.message();
     return false;
@@ -47,13 +58,13 @@ bool openOutFile(const std::string& path, OutFile* out, std::string* error) {
     return false;
   }
   std::error_code ec;
-  const bool exists = fs::exists(out->target, ec);
+  const bool exists = fs::exists(pathOf(out->target), ec);
   out->mode = exists ? fileMode(out->target) : newFileMode();
-  fs::path folder = fs::path(out->target).parent_path();
+  fs::path folder = pathOf(out->target).parent_path();
   if (folder.empty()) {
     folder = ".";
   }
-  out->file = createUnique(folder.string(), &out->temp, error);
+  out->file = createUnique(nameOf(folder), &out->temp, error);
   return out->file != nullptr;
 }
 
@@ -65,13 +76,13 @@ bool commitOutFile(OutFile* out, std::string* error) {
   out->file = nullptr;
   std::error_code ec;
   if (written && closed) {
-    fs::rename(out->temp, out->target, ec);
+    fs::rename(pathOf(out->temp), pathOf(out->target), ec);
     if (!ec) {
       return true;
     }
   }
   *error = ec ? ec.message() : std::strerror(written ? closeError : EIO);
-  fs::remove(out->temp, ec);
+  fs::remove(pathOf(out->temp), ec);
   return false;
 }
 
@@ -81,5 +92,5 @@ void dropOutFile(OutFile* out) {
     out->file = nullptr;
   }
   std::error_code ec;
-  fs::remove(out->temp, ec);
+  fs::remove(pathOf(out->temp), ec);
 }

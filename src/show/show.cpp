@@ -178,7 +178,9 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
       {"PNG", request->png}, {"BDF", request->bdf}, {"code map", request->cmap}};
   for (const auto& [kind, path] : outputs) {
     std::error_code ignored;
-    if (path != nullptr && std::filesystem::equivalent(path, request->image, ignored)) {
+    if (path != nullptr &&
+        std::filesystem::equivalent(std::filesystem::u8path(path),
+                                    std::filesystem::u8path(request->image), ignored)) {
       return fail("the " + std::string(kind) + " file " + path +
                   " is the firmware file; give another");
     }
