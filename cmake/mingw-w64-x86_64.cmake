@@ -14,7 +14,9 @@ set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 # Appended, so that a root given on the command line (a prefix of libraries
 # built for Windows) is searched as well. The toolchain file is read again for
 # every check CMake compiles, hence the guard.
-if(NOT "/usr/x86_64-w64-mingw32" IN_LIST CMAKE_FIND_ROOT_PATH)
+# (list(FIND), not IN_LIST: projects of old CMake versions read this too).
+list(FIND CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 fontgraft_mingw_root)
+if(fontgraft_mingw_root EQUAL -1)
   list(APPEND CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -108,7 +108,7 @@ if [ -f "$prefix/.complete" ]; then
   exit 0
 fi
 
-say "building FreeType $freetype, libpng $libpng and brotli $brotli for Windows (a few minutes, once)"
+say "building FreeType $freetype, libpng $libpng and brotli $brotli for Windows (about a minute, once)"
 rm -rf "$prefix" "$prefix.build"
 mkdir -p "$prefix.build" "$prefix/share/licenses"
 log="$prefix.build/build.log"
