@@ -7,7 +7,8 @@
 #
 # zlib is Debian's libz-mingw-w64-dev. The result is a prefix in the cache
 # (${FONTGRAFT_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/fontgraft}), named
-# by the source versions and reused while they stay the same, with the
+# by the source versions and by this script, and reused while they stay the
+# same, with the
 # libraries, their headers, FreeType's CMake package and the licence texts in
 # share/licenses. Its path is the last line on standard output; progress goes
 # to standard error. Where the sources cannot be had the status is 1 and the
@@ -102,7 +103,9 @@ freetype=$(fetch freetype)
 libpng=$(fetch libpng1.6)
 brotli=$(fetch brotli)
 zlib=$(dpkg-query -W -f '${Version}' libz-mingw-w64-dev 2>/dev/null || echo unknown)
-prefix="$cache/mingw-deps-freetype-$freetype-libpng-$libpng-brotli-$brotli-zlib-$zlib"
+# Named by the source versions and by this script's own text (its options).
+recipe=$(sha256sum "$0" | cut -c1-8)
+prefix="$cache/mingw-deps-freetype-$freetype-libpng-$libpng-brotli-$brotli-zlib-$zlib-$recipe"
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0
