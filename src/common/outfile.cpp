@@ -12,10 +12,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Names are UTF-8 on every system (on Windows by the programs' manifest),
+// while std::filesystem on Windows would read and give a narrow name in the
+// C library's locale, which garbles every name beyond ASCII.
+fs::path pathOf(const std::string& name) {
+  return fs::u8path(name);
+}
+
+std::string nameOf(const fs::path& path) {
+  return path.u8string();
+}
+
 // The file that writing to `path` must replace, or a reason to refuse.
 bool resolveTarget(const std::string& path, std::string* target, std::string* error) {
   std::error_code ec;
-  const fs::file_status link = fs::symlink_status(path, ec);
+  const fs::file_status link = fs::symlink_status(pathOf(path), ec);
   if (link.type() == fs::file_type::not_found) {
     *target = path;
     return true;  // a new file: whether its folder takes it shows when it is made
@@ -24,7 +35,7 @@ bool resolveTarget(const std::string& path, std::string* target, std::string* er
     *error = ec.message();
     return false;
   }
-  const fs::file_status file = fs::status(path, ec);
+  const fs::file_status file = fs::status(pathOf(path), ec);
   if (file.type() == fs::file_type::not_found) {
     *error = "it is a link to a file that does not exist";
     return false;
@@ -36,7 +47,7 @@ bool resolveTarget(const std::string& path, std::string* target, std::string* er
   if (link.type() == fs::file_type::symlink && !mayFollowLink(path, error)) {
     return false;
   }
-  *target = link.type() == fs::file_type::symlink ? fs::canonical(path, ec).string() : path;
+  *target = link.type() == fs::file_type::symlink ? nameOf(fs::canonical(pathOf(path), ec)) : path;
   if (ec) {
     *error = ec.message();
     return false;
@@ -56,13 +67,13 @@ bool openOutFile(const std::string& path, OutFile* out, std::string* error) {
     return false;
   }
   std::error_code ec;
-  const bool exists = fs::exists(out->target, ec);
+  const bool exists = fs::exists(pathOf(out->target), ec);
   out->mode = exists ? fileMode(out->target) : newFileMode();
-  fs::path folder = fs::path(out->target).parent_path();
+  fs::path folder = pathOf(out->target).parent_path();
   if (folder.empty()) {
     folder = ".";
   }
-  out->file = createUnique(folder.string(), &out->temp, error);
+  out->file = createUnique(nameOf(folder), &out->temp, error);
   return out->file != nullptr;
 }
 
@@ -79,13 +90,13 @@ bool finishOutFile(OutFile* out, std::string* error) {
   }
   *error = std::strerror(!flushed ? flushError : !written ? EIO : closeError);
   std::error_code ec;
-  fs::remove(out->temp, ec);
+  fs::remove(pathOf(out->temp), ec);
   return false;
 }
 
 bool moveFile(const std::string& from, const std::string& to, std::string* error) {
   std::error_code ec;
-  fs::rename(from, to, ec);
+  fs::rename(pathOf(from), pathOf(to), ec);
   if (ec) {
     *error = ec.message();
     return false;
@@ -101,7 +112,7 @@ bool commitOutFile(OutFile* out, std::string* error) {
     return true;
   }
   std::error_code ec;
-  fs::remove(out->temp, ec);
+  fs::remove(pathOf(out->temp), ec);
   return false;
 }
 
@@ -111,7 +122,7 @@ void dropOutFile(OutFile* out) {
     out->file = nullptr;
   }
   std::error_code ec;
-  fs::remove(out->temp, ec);
+  fs::remove(pathOf(out->temp), ec);
 }
 
 namespace {
@@ -120,11 +131,11 @@ namespace {
 // both exist, else the same place.
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
-  if (fs::exists(a, ec) && fs::exists(b, ec)) {
-    return fs::equivalent(a, b, ec);
+  if (fs::exists(pathOf(a), ec) && fs::exists(pathOf(b), ec)) {
+    return fs::equivalent(pathOf(a), pathOf(b), ec);
   }
-  const fs::path first = fs::weakly_canonical(fs::absolute(a, ec), ec);
-  const fs::path second = fs::weakly_canonical(fs::absolute(b, ec), ec);
+  const fs::path first = fs::weakly_canonical(fs::absolute(pathOf(a), ec), ec);
+  const fs::path second = fs::weakly_canonical(fs::absolute(pathOf(b), ec), ec);
   return !ec && first == second;
 }
 
@@ -178,7 +189,7 @@ bool OutputSet::commit(std::string* failed, std::string* error) {
   std::error_code ec;
   for (std::size_t i = 0; i < outputs_.size(); ++i) {
     const OutFile& file = outputs_[i].file;
-    existed[i] = fs::exists(file.target, ec);
+    existed[i] = fs::exists(pathOf(file.target), ec);
     if (existed[i] && linkFile(file.target, file.temp + "-old")) {
       backups[i] = file.temp + "-old";
     }
@@ -196,15 +207,15 @@ bool OutputSet::commit(std::string* failed, std::string* error) {
     const OutFile& file = outputs_[i].file;
     std::string ignored;
     if (whole || i > moved) {
-      fs::remove(backups[i], ec);
-      fs::remove(file.temp, ec);
+      fs::remove(pathOf(backups[i]), ec);
+      fs::remove(pathOf(file.temp), ec);
     } else if (i < moved && !backups[i].empty()) {
       moveFile(backups[i], file.target, &ignored);
     } else if (i < moved && !existed[i]) {
-      fs::remove(file.target, ec);
+      fs::remove(pathOf(file.target), ec);
     } else {
-      fs::remove(file.temp, ec);
-      fs::remove(backups[i], ec);
+      fs::remove(pathOf(file.temp), ec);
+      fs::remove(pathOf(backups[i]), ec);
     }
   }
   committed_ = true;

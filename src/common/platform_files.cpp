@@ -9,11 +9,27 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <windows.h>
+
 #include <chrono>
 #include <random>
 
+namespace {
+
+// `name` (UTF-8) in the UTF-16 of the system's own calls, which take every
+// name whatever the code page.
+std::wstring wideName(const std::string& name) {
+  const int size = static_cast<int>(name.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, name.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, name.data(), size, wide.data(), length);
+  return wide;
+}
+
+}  // namespace
+
 bool mayWrite(const std::string& path, std::string* error) {
-  if (_access(path.c_str(), 2) != 0) {
+  if (_waccess(wideName(path).c_str(), 2) != 0) {
     *error = std::strerror(errno);
     return false;
   }
@@ -37,8 +53,8 @@ std::FILE* createUnique(const std::string& folder, std::string* path, std::strin
     for (int i = 0; i < 6; ++i) {
       name += kLetters[random() % (sizeof kLetters - 1)];
     }
-    const int fd =
-        _open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    const int fd = _wopen(wideName(name).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+                          _S_IREAD | _S_IWRITE);
     if (fd >= 0) {
       *path = name;
       return _fdopen(fd, "wb");

@@ -169,7 +169,8 @@ bool decodeSample(const char* text, std::vector<std::vector<std::uint32_t>>* lin
 // True when the two paths name one file.
 bool samePath(const std::string& a, const std::string& b) {
   std::error_code ignored;
-  return a == b || std::filesystem::equivalent(a, b, ignored);
+  return a == b ||
+         std::filesystem::equivalent(std::filesystem::u8path(a), std::filesystem::u8path(b), ignored);
 }
 
 // Checks what the request writes: no output over the image or over another
@@ -281,17 +282,23 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
 }
 
 // Prints the range as text: a header line per code, then its cell, or
-// "missing" for a slot past the end of the image.
+// "missing" for a slot past the end of the image. Every line goes into the
+// stream's buffer with fwrite: some C libraries (wine's) flush a stream at each
+// line end that printf or fputc write, so that a reader that takes one line and
+// goes would fail the rest of a short run.
 void printText(const Request& request, int present) {
   char line[kCellSize + 2];
+  char header[32];
   for (int code = request.first; code <= request.last; ++code) {
     const int index = code - request.first;
     const auto address = static_cast<unsigned>(slotAddress(static_cast<std::uint16_t>(code)));
+    const int length =
+        std::snprintf(header, sizeof header, "U+%04X 0x%08X%s\n", static_cast<unsigned>(code),
+                      address, index >= present ? " missing" : "");
+    std::fwrite(header, 1, static_cast<std::size_t>(length), stdout);
     if (index >= present) {
-      std::printf("U+%04X 0x%08X missing\n", static_cast<unsigned>(code), address);
       continue;
     }
-    std::printf("U+%04X 0x%08X\n", static_cast<unsigned>(code), address);
     std::memcpy(fntbuf, records[index], kRecordSize);
     convKUVRA2BDF();
     for (int r = 0; r < kCellSize; ++r) {
