@@ -169,8 +169,8 @@ bool decodeSample(const char* text, std::vector<std::vector<std::uint32_t>>* lin
 // True when the two paths name one file.
 bool samePath(const std::string& a, const std::string& b) {
   std::error_code ignored;
-  return a == b ||
-         std::filesystem::equivalent(std::filesystem::u8path(a), std::filesystem::u8path(b), ignored);
+  return a == b || std::filesystem::equivalent(std::filesystem::u8path(a),
+                                               std::filesystem::u8path(b), ignored);
 }
 
 // Checks what the request writes: no output over the image or over another
