@@ -6,6 +6,7 @@
 #include <map>
 #include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -423,7 +424,11 @@ bool drawAll(const Drawing& drawing, const std::vector<MappedCode>& codes,
     }
   };
   for (std::size_t t = 1; t < threads; ++t) {
-    workers.emplace_back(work, t);
+    try {
+      workers.emplace_back(work, t);
+    } catch (const std::system_error&) {
+      work(t);  // no thread to be had (a memory limit): done here instead
+    }
   }
   work(0);
   for (std::thread& worker : workers) {
