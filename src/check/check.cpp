@@ -393,7 +393,7 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
       request->cmap = argv[++i];
     }
   }
-  static const std::vector<OptionSpec> kOptions = {
+  static const std::vector<OptionRule> kOptions = {
       {"--help", "-h", false}, {"--version", nullptr, false}, {"--list", nullptr, false}};
   std::vector<Argument> arguments;
   std::string error;

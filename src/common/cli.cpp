@@ -8,7 +8,7 @@
 #error "FONTGRAFT_VERSION is set by the build"
 #endif
 
-bool splitArguments(int argc, const char* const* argv, const std::vector<OptionSpec>& options,
+bool splitArguments(int argc, const char* const* argv, const std::vector<OptionRule>& options,
                     std::vector<Argument>* out, std::string* error) {
   bool operandsOnly = false;
   for (int i = 1; i < argc; ++i) {
@@ -23,8 +23,8 @@ bool splitArguments(int argc, const char* const* argv, const std::vector<OptionS
     }
     const char* equals = word[1] == '-' ? std::strchr(word, '=') : nullptr;
     const std::string name = equals != nullptr ? std::string(word, equals) : std::string(word);
-    const OptionSpec* found = nullptr;
-    for (const OptionSpec& option : options) {
+    const OptionRule* found = nullptr;
+    for (const OptionRule& option : options) {
       if (name == option.name || (option.alias != nullptr && name == option.alias)) {
         found = &option;
       }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct OptionSpec {
+struct OptionRule {
   const char* name;   // "--size"
   const char* alias;  // "-v", or nullptr
   bool takesValue;
@@ -17,7 +17,7 @@ struct OptionSpec {
 // One word of the command line as the tool reads it: an option with its
 // value (nullptr for one that takes none), or an operand (`option` nullptr).
 struct Argument {
-  const OptionSpec* option;
+  const OptionRule* option;
   const char* value;
 };
 
@@ -25,7 +25,7 @@ struct Argument {
 // order. Every word after "--" is an operand. False on an unknown option, an
 // option without its value or a value given to an option that takes none,
 // with `error` saying which.
-bool splitArguments(int argc, const char* const* argv, const std::vector<OptionSpec>& options,
+bool splitArguments(int argc, const char* const* argv, const std::vector<OptionRule>& options,
                     std::vector<Argument>* out, std::string* error);
 
 // Prints "<program>: <message>" on standard error and returns 1, the status

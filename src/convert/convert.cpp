@@ -106,7 +106,7 @@ bool parseRange(const std::string& text, std::pair<std::uint32_t, std::uint32_t>
   return true;
 }
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionRule> kOptions = {
     {"--face", nullptr, true},        {"--size", nullptr, true},      {"--codes", nullptr, true},
     {"--render", nullptr, true},      {"--threshold", nullptr, true}, {"--fill", nullptr, false},
     {"--list-faces", nullptr, false}, {"--verbose", "-v", false},     {"--help", "-h", false},

@@ -204,7 +204,7 @@ int checkOutputs(const Request& request) {
 // Fills `request` from the command line. Returns -1 to go on, else the exit
 // status (0 after the help or the version).
 int parseArguments(int argc, const char* const* argv, Request* request) {
-  static const std::vector<OptionSpec> kOptions = {
+  static const std::vector<OptionRule> kOptions = {
       {"--help", "-h", false},    {"--version", nullptr, false}, {"--png", nullptr, true},
       {"--bdf", nullptr, true},   {"--cmap", nullptr, true},     {"--scale", nullptr, true},
       {"--text", nullptr, false}, {"--sample", nullptr, true}};
