@@ -2,8 +2,10 @@
 // code map, the cost of merely reading them. The two run in turns, each in its
 // own process with its output sent to /dev/null, after one untimed round that
 // brings the files into the page cache. Prints both medians and their ratio.
+// Given a second build of fontgraft, it runs that one in the same turns too
+// and says how the first compares with it.
 //
-//   fontgraft_speed <fontgraft-binary> [rounds]
+//   fontgraft_speed <fontgraft-binary> [rounds [<other-fontgraft-binary>]]
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -55,11 +57,12 @@ double median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    std::fputs("Syntax: fontgraft_speed <fontgraft-binary> [rounds]\n", stderr);
+  if (argc < 2 || argc > 4) {
+    std::fputs("Syntax: fontgraft_speed <fontgraft-binary> [rounds [<other-fontgraft-binary>]]\n",
+               stderr);
     return 2;
   }
-  const int rounds = argc == 3 ? std::atoi(argv[2]) : 21;
+  const int rounds = argc >= 3 ? std::atoi(argv[2]) : 21;
   if (rounds < 1) {
     std::fputs("fontgraft_speed: rounds must be a positive number\n", stderr);
     return 2;
@@ -75,16 +78,21 @@ int main(int argc, char** argv) {
   const std::string image = worst_case::imagePath(dir);
   const std::vector<std::string> fontgraft{argv[1], image, font, "-c", cmap};
   const std::vector<std::string> wc{"wc", "-l", font, cmap};
+  std::vector<std::string> other = fontgraft;
+  other[0] = argc == 4 ? argv[3] : "";
 
   std::vector<double> fontgraftTimes;
+  std::vector<double> otherTimes;
   std::vector<double> wcTimes;
   bool ok = true;
   for (int round = 0; ok && round <= rounds; ++round) {
     const double f = timeRun(fontgraft);
+    const double o = other[0].empty() ? 0 : timeRun(other);
     const double w = timeRun(wc);
-    ok = f >= 0 && w >= 0;
+    ok = f >= 0 && o >= 0 && w >= 0;
     if (round > 0) {  // round 0 warms the page cache
       fontgraftTimes.push_back(f);
+      otherTimes.push_back(o);
       wcTimes.push_back(w);
     }
   }
@@ -103,5 +111,10 @@ int main(int argc, char** argv) {
   std::printf("fontgraft median: %8.2f ms\n", f);
   std::printf("wc -l median:     %8.2f ms\n", w);
   std::printf("ratio:            %8.2f\n", f / w);
+  if (!other[0].empty()) {
+    const double o = median(otherTimes);
+    std::printf("other median:     %8.2f ms (%s)\n", o, other[0].c_str());
+    std::printf("against other:    %8.3f\n", f / o);
+  }
   return 0;
 }

@@ -1,7 +1,7 @@
 // The glyph reader on arbitrary bytes: it reaches the end of the font, every
-// cell row stays within the cell's 16 bits, and the glyphs are the same
-// whether plain rows are taken where they stand or, as when a row listener is
-// set, every row goes through the general path.
+// cell row stays within the cell's 16 bits, and the glyphs, their lines and
+// what a listener hears are the same whether plain rows are taken where they
+// stand or every row goes through the general path.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,37 +14,45 @@
 
 namespace {
 
-// Every glyph of the font: its row count, ID and cell.
-std::vector<int> readAll(std::string bytes, std::size_t size) {
-  std::vector<int> glyphs;
-  startFont(bytes.empty() ? std::tmpfile() : fmemopen(bytes.data(), bytes.size(), "r"));
-  for (int rows = getFont(); rows != kEndOfFont; rows = getFont()) {
+FontReader reader;
+
+// Every glyph of the font: its row count, ID, line and cell, and each loss
+// the listener hears, in order.
+std::vector<long> readAll(std::string bytes, std::size_t size, bool plainRows) {
+  std::vector<long> heard;
+  FontListener listener;
+  listener.context = &heard;
+  listener.rowsLost = [](void* context, RowLoss why, long pixels, long first, long last) {
+    auto* out = static_cast<std::vector<long>*>(context);
+    out->insert(out->end(), {-1, static_cast<long>(why), pixels, first, last});
+  };
+  int cell[kCellSize];
+  int box[4];
+  std::FILE* file = bytes.empty() ? std::tmpfile() : fmemopen(bytes.data(), bytes.size(), "r");
+  startFontReader(&reader, file, cell, box, &listener);
+  reader.plainRows = plainRows;
+  for (int rows = readGlyph(&reader); rows != kEndOfFont; rows = readGlyph(&reader)) {
     // Each call takes at least one line, so the calls are bounded by the size.
-    if (rows < 0 || glyphs.size() > 18 * (size + 1)) {
+    if (rows < 0 || heard.size() > 100 * (size + 1)) {
       std::abort();
     }
-    glyphs.push_back(rows);
-    glyphs.push_back(hasglyphid ? glyphid : -1);
-    for (int row : bmpbuf) {
+    heard.insert(heard.end(), {rows, reader.hasGlyphId ? reader.glyphId : -1, reader.glyphLine});
+    for (int row : cell) {
       if (row < 0 || row > 0xFFFF) {
         std::abort();
       }
-      glyphs.push_back(row);
+      heard.push_back(row);
     }
   }
-  closeFont();
-  return glyphs;
+  std::fclose(file);
+  return heard;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string font(reinterpret_cast<const char*>(data), size);
-  const std::vector<int> plain = readAll(font, size);
-  rowlistener = [](Line, long long, int, long long) {};
-  const std::vector<int> general = readAll(font, size);
-  rowlistener = nullptr;
-  if (plain != general) {
+  if (readAll(font, size, true) != readAll(font, size, false)) {
     std::abort();
   }
   return 0;

@@ -1,5 +1,6 @@
-// The line reader against a plain model: lines end after '\n', and a line
-// longer than kLineMax comes in pieces of kLineMax characters.
+// The line reader against a plain model: lines end after '\n', a line longer
+// than kLineMax comes in pieces of kLineMax characters, and each piece has the
+// number of its line.
 #include "common/textfile.h"
 
 #include <gtest/gtest.h>
@@ -14,13 +15,15 @@ namespace {
 
 std::vector<std::string> modelLines(const std::string& text) {
   std::vector<std::string> lines;
+  long number = 1;
   for (std::size_t pos = 0; pos < text.size();) {
     std::size_t take = std::min<std::size_t>(kLineMax, text.size() - pos);
     const std::size_t lineEnd = text.find('\n', pos);
     if (lineEnd != std::string::npos && lineEnd < pos + take) {
       take = lineEnd - pos + 1;
     }
-    lines.push_back(text.substr(pos, take));
+    lines.push_back(std::to_string(number) + ":" + text.substr(pos, take));
+    number += text[pos + take - 1] == '\n' ? 1 : 0;
     pos += take;
   }
   return lines;
@@ -34,8 +37,8 @@ std::vector<std::string> readLines(const std::string& text, int stopEvery) {
   startLines(&source, file);
   std::vector<std::string> lines;
   int count = 0;
-  while (forEachLine(&source, [&](Line line) {
-    lines.emplace_back(line.text, line.length);
+  while (forEachLine(&source, [&](Line line, long number) {
+    lines.push_back(std::to_string(number) + ":" + std::string(line.text, line.length));
     return ++count % stopEvery != 0;
   })) {
   }

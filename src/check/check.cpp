@@ -1,11 +1,14 @@
 #include "check/check.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -14,7 +17,7 @@
 #include "check/inputs.h"
 #include "common/cli.h"
 #include "common/codes.h"
-#include "common/scan.h"
+#include "common/fontfiles.h"
 #include "common/state.h"
 #include "firmware/record.h"
 #include "firmware/table.h"
@@ -56,64 +59,141 @@ struct Request {
   bool listing = false;
 };
 
-// Ways a glyph loses pixels, in the order they are reported.
-enum Loss { kAbove, kBelow, kLeft, kRight, kWidth, kLosses };
-const char* const kLossText[kLosses] = {"above the cell", "below the cell", "past the left side",
-                                        "past the right side",
-                                        "in rows not 2 or 4 hex digits wide, stored blank"};
+// Ways a glyph loses pixels, in the order the reader tells them and they are
+// reported.
+const char* const kLossText[kRowLosses] = {"above the cell", "below the cell", "past the left side",
+                                           "past the right side",
+                                           "in rows not 2 or 4 hex digits wide, stored blank"};
 
 // The blank codes of the code map, by cause.
 enum Blank { kWrittenEarlier, kNotInFont, kCodeZero, kBlanks };
 
-// The most runs of line numbers a --list line names.
-constexpr std::size_t kMaxLineRuns = 4;
+// The most runs of line numbers a --list line names, and the most glyphs it
+// names for a slot written more than once.
+constexpr int kMaxLineRuns = 4;
+constexpr int kMaxNamedWrites = 8;
 
-// What the font and the code map come to, and what the image holds.
-struct Findings {
-  long glyphs = 0;
-  long withoutId = 0;
-  long withCode = 0;
-  std::vector<CmapEntry> lines;       // every mapping line, in file order
-  std::vector<std::uint32_t> writes;  // code << 16 | glyph ID, for every glyph written
-  bool inFont[kCodes] = {};           // glyph IDs the font holds
-  int timesWritten[kCodes] = {};      // per code
-  bool writtenBlank[kCodes] = {};     // the last glyph written at the code has no pixel
-  long lastWriter[kCodes] = {};       // the glyph (in font order) written there last
-  long lost[kLosses] = {};            // pixels lost, by cause
-  long losingGlyphs = 0;
-  long slots = 0;
-  long blank[kBlanks] = {};
-  long twice = 0;  // slots written more than once
-  long erased = 0;
-  std::vector<std::string> list;  // one line per affected code, for --list
+// The most of a line a note quotes.
+constexpr std::size_t kMaxQuoted = 48;
+
+// Line numbers in increasing order, kept as the first few runs of
+// consecutive numbers.
+struct LineRuns {
+  long first[kMaxLineRuns] = {};
+  long last[kMaxLineRuns] = {};
+  int runs = 0;
+  bool more = false;  // numbers beyond the runs kept
+
+  // Adds the numbers `from` to `to`, which follow those added before.
+  void add(long from, long to) {
+    if (runs > 0 && from <= last[runs - 1] + 1) {
+      last[runs - 1] = to;
+    } else if (runs < kMaxLineRuns) {
+      first[runs] = from;
+      last[runs] = to;
+      ++runs;
+    } else {
+      more = true;
+    }
+  }
+
+  // "font line 7", "font lines 7-8, 12", "" for none.
+  std::string text(const char* file) const {
+    if (runs == 0) {
+      return "";
+    }
+    const bool one = runs == 1 && first[0] == last[0] && !more;
+    std::string text = std::string(file) + (one ? " line " : " lines ");
+    for (int i = 0; i < runs; ++i) {
+      text += (i == 0 ? "" : ", ") + std::to_string(first[i]) +
+              (last[i] > first[i] ? "-" + std::to_string(last[i]) : "");
+    }
+    return text + (more ? ", ..." : "");
+  }
 };
 
-// The firmware file as the install opens it, and the slots it holds now.
+LineRuns lineOf(long number) {
+  LineRuns runs;
+  if (number > 0) {
+    runs.add(number, number);
+  }
+  return runs;
+}
+
+// The glyph being read: the pixels it loses by cause and the lines they
+// stand on.
+struct GlyphLoss {
+  long pixels[kRowLosses] = {};
+  LineRuns lines[kRowLosses];
+};
+
+// What the install does at each code. The counts are read for every glyph,
+// at codes in any order, so they are kept apart from what only --list needs.
+struct Slots {
+  std::vector<std::uint32_t> times = std::vector<std::uint32_t>(kCodes);  // glyphs written
+  std::bitset<kCodes> blank;  // the last glyph written there has no pixel
+  std::bitset<kCodes> named;  // the code map names the code
+  std::vector<std::uint16_t> mapGlyph =
+      std::vector<std::uint16_t>(kCodes);  // the glyph it first gives
+
+  // For --list: the code map line that first names the code, and the font
+  // line of the last glyph written there and the glyphs written there (the
+  // first few and the last).
+  struct Writes {
+    long lastLine = 0;
+    int named = 0;
+    std::uint16_t glyphs[kMaxNamedWrites] = {};
+  };
+  std::vector<long> mapLine;
+  std::vector<Writes> writes;
+};
+
+// The firmware file as the install opens it.
 struct Image {
   std::FILE* file = nullptr;
   long long size = 0;
-  int present = 0;  // slots from code 0 on that the image holds whole
-};
-std::uint8_t slots[kCodes][kRecordSize];
-
-// The glyph being read: the pixels it loses by cause and, for --list, the
-// lines they stand on.
-struct GlyphLoss {
-  long pixels[kLosses] = {};
-  std::vector<long> lines[kLosses];
+  ~Image() {
+    if (file != nullptr) {
+      std::fclose(file);  // nothing was written to it
+    }
+  }
 };
 
-Findings findings;
-FontLines fontLines;
-CmapLines cmapLines;
-GlyphLoss glyphLoss;
-bool listing;
-long rowsHeard;  // row lines the glyph reader has placed
+// The most slots of the image read at once.
+constexpr int kSlotsRead = 1024;
 
-// "1 slot", "2 slots".
-std::string count(long n, const char* thing) {
-  return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
-}
+// Everything the checker reads and finds, passed to each of its steps.
+struct Check {
+  Request request;
+  FontReader font;
+  int cell[kCellSize];
+  int fontBox[4];
+  CmapReader map;
+  std::unique_ptr<Image> image;
+
+  long glyphs = 0;
+  long withoutId = 0;
+  long withCode = 0;
+  std::bitset<kCodes> inFont;  // glyph IDs the font holds
+  Slots slots;
+  std::vector<std::uint16_t> mapOrder;  // codes in the order the code map first names them
+  GlyphLoss glyphLoss;                  // of the glyph being read
+  long lost[kRowLosses] = {};
+  long losingGlyphs = 0;
+  long slotsWritten = 0;
+  long blank[kBlanks] = {};
+  long twice = 0;
+  long erased = 0;
+  MapDigest mapDigest;  // of the code map read
+  bool fontHasDigest = false;
+  MapDigest fontDigest;  // the one the font was written with
+
+  // The --list lines, in the order they are printed.
+  Spool fontNotes;
+  Spool mapNotes;
+  Spool glyphLines;
+  std::vector<std::string> codeLines;  // at most a few per code
+};
 
 std::string glyphName(unsigned glyph) {
   char text[16];
@@ -121,213 +201,279 @@ std::string glyphName(unsigned glyph) {
   return text;
 }
 
-// "font line 7", "font lines 7-8, 12": runs of numbers, the first few of them.
-std::string lineList(const char* file, std::vector<long> numbers) {
-  if (numbers.empty()) {
-    return "";
-  }
-  std::sort(numbers.begin(), numbers.end());
-  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-  std::string text = std::string(file) + (numbers.size() == 1 ? " line " : " lines ");
-  std::size_t runs = 0;
-  for (std::size_t i = 0; i < numbers.size(); ++runs) {
-    std::size_t end = i;
-    while (end + 1 < numbers.size() && numbers[end + 1] == numbers[end] + 1) {
-      ++end;
-    }
-    if (runs == kMaxLineRuns) {
-      return text + ", ...";
-    }
-    text += (runs == 0 ? "" : ", ") + std::to_string(numbers[i]) +
-            (end > i ? "-" + std::to_string(numbers[end]) : "");
-    i = end + 1;
-  }
-  return text;
-}
-
-// The line of the `index`-th item of `numbers`, as a list of one, or none
-// when --list did not number the lines.
-std::vector<long> lineOf(const std::vector<long>& numbers, long index) {
-  return index >= 0 && static_cast<std::size_t>(index) < numbers.size()
-             ? std::vector<long>{numbers[static_cast<std::size_t>(index)]}
-             : std::vector<long>{};
-}
-
 // " (font line 7)", or "" without a line number.
 std::string inParens(const std::string& text) {
   return text.empty() ? "" : " (" + text + ")";
 }
 
-int pixelsOf(int value) {
-  return __builtin_popcount(static_cast<unsigned>(value) & 0xFFFFu);
+// The line without its line end and leading blanks, cut to kMaxQuoted.
+std::string quoted(Line line) {
+  std::size_t start = 0;
+  std::size_t end = line.length;
+  while (start < end && (line.text[start] == ' ' || line.text[start] == '\t')) {
+    ++start;
+  }
+  while (end > start && (line.text[end - 1] == '\n' || line.text[end - 1] == '\r')) {
+    --end;
+  }
+  std::string text(line.text + start, end - start);
+  return "\"" + (text.size() > kMaxQuoted ? text.substr(0, kMaxQuoted) + "..." : text) + "\"";
 }
 
-// Pixels of a row line of any width: the set bits of its hex digits.
-int pixelsOfLine(Line line) {
-  int pixels = 0;
-  for (std::size_t i = 0; i < line.length && line.text[i] != '\r' && line.text[i] != '\n'; ++i) {
-    const int digit = hexDigitValue(static_cast<unsigned char>(line.text[i]));
-    pixels += digit > 0 ? __builtin_popcount(static_cast<unsigned>(digit)) : 0;
-  }
-  return pixels;
+// What the readers tell the checker.
+
+void heardRowsLost(void* context, RowLoss why, long pixels, long first, long last) {
+  GlyphLoss& loss = static_cast<Check*>(context)->glyphLoss;
+  loss.pixels[why] += pixels;
+  loss.lines[why].add(first, last);
 }
 
-// Where the pixels of each row line go, as the glyph reader places it.
-void countRow(Line line, long long cellRow, int value, long long shift) {
-  int pixels = 0;
-  Loss cause = kWidth;
-  if (value < 0) {
-    pixels = pixelsOfLine(line);
-  } else if (cellRow < 0 || cellRow >= kCellSize) {
-    cause = cellRow < 0 ? kAbove : kBelow;
-    pixels = pixelsOf(value);
-  } else {
-    cause = shift < 0 ? kLeft : kRight;
-    pixels = pixelsOf(value) - pixelsOf(shiftRow(value, shift));
+void heardShortBox(void* context, Line line, long number, int read) {
+  auto* check = static_cast<Check*>(context);
+  if (check->request.listing) {
+    check->fontNotes.add("font line " + std::to_string(number) + ": " + quoted(line) + " gives " +
+                         std::to_string(read) +
+                         " of its 4 numbers; the others keep their earlier values");
   }
-  if (pixels > 0) {
-    glyphLoss.pixels[cause] += pixels;
-    if (listing) {
-      const std::vector<long> at = lineOf(fontLines.rows, rowsHeard);
-      glyphLoss.lines[cause].insert(glyphLoss.lines[cause].end(), at.begin(), at.end());
+}
+
+void heardComment(void* context, Line line, long) {
+  auto* check = static_cast<Check*>(context);
+  if (!check->fontHasDigest && readDigestComment(line, &check->fontDigest)) {
+    check->fontHasDigest = true;
+  }
+}
+
+void heardMapping(void* context, const CmapEntry& entry, long number) {
+  auto* check = static_cast<Check*>(context);
+  check->mapDigest.add(entry.code, entry.glyph);
+  Slots& slots = check->slots;
+  if (entry.code != 0 && !slots.named.test(entry.code)) {
+    slots.named.set(entry.code);
+    slots.mapGlyph[entry.code] = entry.glyph;
+    if (check->request.listing) {
+      slots.mapLine[entry.code] = number;
+    }
+    check->mapOrder.push_back(entry.code);
+  }
+}
+
+void heardPassedOver(void* context, Line line, long number) {
+  auto* check = static_cast<Check*>(context);
+  if (check->request.listing) {
+    check->mapNotes.add("code map line " + std::to_string(number) + ": " + quoted(line) +
+                        " is not read as a mapping line (\"Char XXXX -> Index N\" after 8 "
+                        "blanks, at most 4 hex digits), passed over");
+  }
+}
+
+bool cellIsBlank(const Check& check) {
+  return std::all_of(std::begin(check.cell), std::end(check.cell),
+                     [](int row) { return row == 0; });
+}
+
+// Notes the glyph `glyph` written at `code`.
+void noteWrite(Check* check, std::uint16_t code, std::uint16_t glyph) {
+  Slots& slots = check->slots;
+  check->slotsWritten += slots.times[code]++ == 0 ? 1 : 0;
+  slots.blank.set(code, cellIsBlank(*check));
+  if (!check->request.listing) {
+    return;
+  }
+  Slots::Writes& writes = slots.writes[code];
+  writes.lastLine = check->font.glyphLine;
+  if (writes.named < kMaxNamedWrites) {
+    ++writes.named;
+  }
+  writes.glyphs[writes.named - 1] = glyph;  // the last one stays last
+}
+
+// Takes the pixels the glyph just read at `code` loses.
+void noteLoss(Check* check, std::uint16_t code, unsigned glyph) {
+  const GlyphLoss& loss = check->glyphLoss;
+  long total = 0;
+  for (int k = 0; k < kRowLosses; ++k) {
+    total += loss.pixels[k];
+    check->lost[k] += loss.pixels[k];
+  }
+  check->losingGlyphs += total > 0 ? 1 : 0;
+  if (!check->request.listing || total == 0) {
+    return;
+  }
+  std::string causes;
+  for (int k = 0; k < kRowLosses; ++k) {
+    if (loss.pixels[k] > 0) {
+      causes += (causes.empty() ? "" : ", ") + std::to_string(loss.pixels[k]) + " " + kLossText[k] +
+                inParens(loss.lines[k].text("font"));
     }
   }
-  ++rowsHeard;
-}
-
-void keepLine(const CmapEntry& entry) {
-  findings.lines.push_back(entry);
-}
-
-bool cellIsBlank() {
-  return std::all_of(std::begin(bmpbuf), std::end(bmpbuf), [](int row) { return row == 0; });
+  check->glyphLines.add(codeName(code) + " (glyph " + glyphName(glyph) + ") loses " +
+                        countOf(total, "pixel") + ": " + causes);
 }
 
 // Takes the glyph just read: its code, where it goes and what it loses.
-void takeGlyph() {
-  Findings& f = findings;
-  const long index = f.glyphs++;
-  const auto glyph = static_cast<unsigned>(glyphid) & 0xFFFFu;
-  const std::uint16_t code = hasglyphid ? getCharCode(glyphid) : 0;
-  f.inFont[glyph] = f.inFont[glyph] || hasglyphid;
-  GlyphLoss loss = std::move(glyphLoss);
-  glyphLoss = GlyphLoss();
-  if (!hasglyphid) {
-    ++f.withoutId;
-    if (listing) {
-      f.list.push_back(lineList("font", lineOf(fontLines.glyphs, index)) +
-                       ": a glyph whose STARTCHAR name carries no glyph ID (glyphID:XXXX), "
-                       "passed over");
+void takeGlyph(Check* check) {
+  const FontReader& font = check->font;
+  ++check->glyphs;
+  const auto glyph = static_cast<std::uint16_t>(font.glyphId & 0xFFFF);
+  const std::uint16_t code = font.hasGlyphId ? codeOf(check->map, font.glyphId) : 0;
+  if (font.hasGlyphId) {
+    check->inFont.set(glyph);
+  } else {
+    ++check->withoutId;
+    if (check->request.listing) {
+      check->glyphLines.add(lineOf(font.glyphLine).text("font") +
+                            ": a glyph whose STARTCHAR name carries no glyph ID (glyphID:XXXX), "
+                            "passed over");
     }
   }
-  if (code == 0) {
-    return;
+  if (code != 0) {
+    ++check->withCode;
+    noteWrite(check, code, glyph);
+    noteLoss(check, code, glyph);
   }
-  ++f.withCode;
-  f.slots += f.timesWritten[code]++ == 0 ? 1 : 0;
-  f.writes.push_back(static_cast<std::uint32_t>(code) << 16 | glyph);
-  f.writtenBlank[code] = cellIsBlank();
-  f.lastWriter[code] = index;
-  long total = 0;
-  std::string causes;
-  for (int k = 0; k < kLosses; ++k) {
-    total += loss.pixels[k];
-    f.lost[k] += loss.pixels[k];
-    if (loss.pixels[k] > 0) {
-      causes += (causes.empty() ? "" : ", ") + std::to_string(loss.pixels[k]) + " " + kLossText[k] +
-                inParens(lineList("font", loss.lines[k]));
+  for (int k = 0; k < kRowLosses; ++k) {
+    if (check->glyphLoss.pixels[k] > 0) {
+      check->glyphLoss.pixels[k] = 0;
+      check->glyphLoss.lines[k] = LineRuns();
     }
-  }
-  f.losingGlyphs += total > 0 ? 1 : 0;
-  if (listing && total > 0) {
-    f.list.push_back(codeName(code) + " (glyph " + glyphName(glyph) + ") loses " +
-                     count(total, "pixel") + ": " + causes);
   }
 }
 
 // Reads the font glyph by glyph as the utility does. False when reading fails.
-bool readFont(const char* path) {
-  if (!openFont(path)) {
+bool readFont(Check* check, const char* path) {
+  std::FILE* file = openInput(path, "rb");
+  if (file == nullptr) {
     return false;
   }
-  rowlistener = countRow;
-  while (getFont() != kEndOfFont) {
-    takeGlyph();
+  FontListener listener;
+  listener.context = check;
+  listener.rowsLost = heardRowsLost;
+  listener.shortBox = heardShortBox;
+  listener.comment = heardComment;
+  startFontReader(&check->font, file, check->cell, check->fontBox, &listener);
+  while (readGlyph(&check->font) != kEndOfFont) {
+    takeGlyph(check);
   }
-  rowlistener = nullptr;
-  const bool whole = !fontReadFailed();
-  closeFont();
+  const bool whole = !check->font.source.failed;
+  std::fclose(file);
   return whole;
 }
 
-// The codes of the code map that no glyph would be written at, by cause; the
-// slots written more than once.
-void findBlanksAndTwice() {
-  Findings& f = findings;
-  std::vector<bool> seen(kCodes, false);
-  for (std::size_t i = 0; i < f.lines.size(); ++i) {
-    const CmapEntry& line = f.lines[i];
-    if (line.code == 0 || seen[line.code] || f.timesWritten[line.code] != 0) {
+// Reads the code map as the utility does. False when reading fails.
+bool readMap(Check* check, const char* path) {
+  std::FILE* file = openInput(path, "rb");
+  if (file == nullptr) {
+    return false;
+  }
+  CmapListener listener;
+  listener.context = check;
+  listener.mapping = heardMapping;
+  listener.passedOver = heardPassedOver;
+  const bool whole = readCodeMap(&check->map, file, &listener);
+  std::fclose(file);
+  return whole;
+}
+
+// The codes of the code map that no glyph would be written at, by cause.
+void findBlanks(Check* check) {
+  const Slots& slots = check->slots;
+  for (std::uint16_t code : check->mapOrder) {
+    if (slots.times[code] != 0) {
       continue;
     }
-    seen[line.code] = true;
-    const std::uint16_t first = getCharCode(line.glyph);  // where the glyph goes
-    const Blank cause = !f.inFont[line.glyph] ? kNotInFont
-                        : first == 0          ? kCodeZero
-                                              : kWrittenEarlier;
-    ++f.blank[cause];
-    if (!listing) {
+    const std::uint16_t glyph = slots.mapGlyph[code];
+    const std::uint16_t first = codeOf(check->map, glyph);  // where the glyph goes
+    const Blank cause = !check->inFont.test(glyph) ? kNotInFont
+                        : first == 0               ? kCodeZero
+                                                   : kWrittenEarlier;
+    ++check->blank[cause];
+    if (!check->request.listing) {
       continue;
     }
-    const std::string glyph = "its glyph " + glyphName(line.glyph);
-    const std::string why[kBlanks] = {glyph + " is written at " + codeName(first),
-                                      glyph + " is not in the font",
-                                      glyph + " is given code 0 by an earlier line"};
-    f.list.push_back(
-        codeName(line.code) + " blank: " + why[cause] +
-        inParens(lineList("code map", lineOf(cmapLines.mappings, static_cast<long>(i)))));
+    const std::string its = "its glyph " + glyphName(glyph);
+    const std::string why[kBlanks] = {its + " is written at " + codeName(first),
+                                      its + " is not in the font",
+                                      its + " is given code 0 by an earlier line"};
+    check->codeLines.push_back(codeName(code) + " blank: " + why[cause] +
+                               inParens(lineOf(slots.mapLine[code]).text("code map")));
   }
-  std::vector<std::string> glyphsAt(kCodes);
-  for (std::uint32_t write : f.writes) {
-    const unsigned code = write >> 16;
-    if (listing && f.timesWritten[code] > 1) {
-      glyphsAt[code] += (glyphsAt[code].empty() ? "" : ", then ") + glyphName(write & 0xFFFFu);
-    }
-  }
+}
+
+// The slots written more than once.
+void findTwice(Check* check) {
   for (unsigned code = 1; code < kCodes; ++code) {
-    if (f.timesWritten[code] > 1) {
-      ++f.twice;
+    const std::uint32_t times = check->slots.times[code];
+    if (times <= 1) {
+      continue;
     }
-    if (listing && f.timesWritten[code] > 1) {
-      f.list.push_back(codeName(code) + " written " + std::to_string(f.timesWritten[code]) +
-                       " times: glyph " + glyphsAt[code] + " (the last wins)");
+    ++check->twice;
+    if (check->request.listing) {
+      const Slots::Writes& writes = check->slots.writes[code];
+      std::string glyphs;
+      for (int i = 0; i < writes.named; ++i) {
+        const bool skipped =
+            i == writes.named - 1 && times > static_cast<std::uint32_t>(writes.named);
+        glyphs += (i == 0    ? ""
+                   : skipped ? ", ..., then "
+                             : ", then ") +
+                  glyphName(writes.glyphs[i]);
+      }
+      check->codeLines.push_back(codeName(code) + " written " + std::to_string(times) +
+                                 " times: glyph " + glyphs + " (the last wins)");
     }
   }
+}
+
+void noteErased(Check* check, unsigned code) {
+  ++check->erased;
+  if (check->request.listing) {
+    check->codeLines.push_back(codeName(code) +
+                               " erased: the image holds a glyph there, the font writes it blank" +
+                               inParens(lineOf(check->slots.writes[code].lastLine).text("font")));
+  }
+}
+
+// Whether the install would write the code's slot blank where the image may
+// hold a glyph, for a character not meant to be blank.
+bool mayErase(const Check& check, unsigned code) {
+  return check.slots.times[code] != 0 && check.slots.blank.test(code) && !isMeantBlank(code);
 }
 
 // The slots that hold a glyph now and would be written blank, other than
-// those of characters meant to be blank.
-void findErased(const Image& image) {
-  Findings& f = findings;
-  for (unsigned code = 1; code < static_cast<unsigned>(image.present); ++code) {
-    const bool holdsGlyph = std::any_of(std::begin(slots[code]), std::end(slots[code]),
-                                        [](std::uint8_t b) { return b != 0; });
-    if (f.timesWritten[code] == 0 || !f.writtenBlank[code] || !holdsGlyph || isMeantBlank(code)) {
+// those of characters meant to be blank. Only those slots are read, in runs.
+// False when the image cannot be read.
+bool findErased(Check* check) {
+  std::uint8_t records[kSlotsRead][kRecordSize];
+  for (unsigned code = 1; code < kCodes; ++code) {
+    if (!mayErase(*check, code)) {
       continue;
     }
-    ++f.erased;
-    if (listing) {
-      f.list.push_back(codeName(code) +
-                       " erased: the image holds a glyph there, the font writes it blank" +
-                       inParens(lineList("font", lineOf(fontLines.glyphs, f.lastWriter[code]))));
+    unsigned end = code + 1;
+    while (end < kCodes && end - code < kSlotsRead && mayErase(*check, end)) {
+      ++end;
     }
+    const int count = static_cast<int>(end - code);
+    const int present =
+        readKuvraFont(check->image->file, static_cast<std::uint16_t>(code), count, records);
+    if (present < 0) {
+      return false;
+    }
+    for (int i = 0; i < present; ++i) {
+      if (std::any_of(std::begin(records[i]), std::end(records[i]),
+                      [](std::uint8_t b) { return b != 0; })) {
+        noteErased(check, code + static_cast<unsigned>(i));
+      }
+    }
+    code = end - 1;
   }
+  return true;
 }
 
 // The byte just past the last slot the install writes; 0 when it writes none.
-long long endOfWrites() {
+long long endOfWrites(const Check& check) {
   for (unsigned code = kCodes - 1; code > 0; --code) {
-    if (findings.timesWritten[code] > 0) {
+    if (check.slots.times[code] > 0) {
       return static_cast<long long>(slotAddress(static_cast<std::uint16_t>(code))) + kRecordSize;
     }
   }
@@ -354,10 +500,9 @@ int openImageFile(const char* path, Image* image) {
                                  (errno != 0 ? std::strerror(errno) : "input/output error"));
   }
   image->size = static_cast<long long>(fs::file_size(path, ec));
-  image->present = readKuvraFont(image->file, 0, kCodes, slots);
-  if (ec || image->present < 0) {
-    return failRun(kProgram, "cannot read the firmware file " + std::string(path) + ": " +
-                                 (ec ? ec.message() : "input/output error"));
+  if (ec) {
+    return failRun(kProgram,
+                   "cannot read the firmware file " + std::string(path) + ": " + ec.message());
   }
   return 0;
 }
@@ -423,102 +568,141 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
   return -1;
 }
 
-void printSummary(const Image* image) {
-  const Findings& f = findings;
+// "pair: ..." when the font says which code map it was written with.
+std::string pairLine(const Check& check) {
+  if (!check.fontHasDigest) {
+    return "";
+  }
+  if (check.fontDigest == check.mapDigest) {
+    return "pair: the code map is the one the font was written with\n";
+  }
+  const long long had = check.fontDigest.count;
+  const long long has = check.mapDigest.count;
+  return "pair: the code map " + std::string(check.request.cmap) + " is not the one " +
+         check.request.font + " was written with (" +
+         (has == had
+              ? "its " + std::to_string(has) + " mappings are others"
+              : std::to_string(has) + " mappings where the font's had " + std::to_string(had)) +
+         "): convert again to write both together, with --codes for a part\n";
+}
+
+void printSummary(const Check& check) {
   std::printf("font: %s, %ld without a glyph ID, %ld with a code in the code map\n",
-              count(f.glyphs, "glyph").c_str(), f.withoutId, f.withCode);
-  if (cmapopened) {
+              countOf(check.glyphs, "glyph").c_str(), check.withoutId, check.withCode);
+  if (check.map.opened) {
     std::printf("code map: %s read; %lld before the line \"Specific ID: 1\" passed over\n",
-                count(static_cast<long>(f.lines.size()), "mapping line").c_str(), cmapskipped);
+                countOf(check.map.size, "mapping line").c_str(), check.map.skipped);
   } else {
     std::printf(
         "code map: no line \"Specific ID: 1\" (at its 16th character), so no mapping line "
         "is read; %lld passed over\n",
-        cmapskipped);
+        check.map.skipped);
   }
-  std::printf("install: %s written\n", count(f.slots, "slot").c_str());
+  std::fputs(pairLine(check).c_str(), stdout);
+  std::printf("install: %s written\n", countOf(check.slotsWritten, "slot").c_str());
+  const long blanks =
+      check.blank[kWrittenEarlier] + check.blank[kNotInFont] + check.blank[kCodeZero];
   std::printf(
       "blank: %s of the code map stay blank: %ld whose glyph is written at an "
       "earlier code, %ld whose glyph is not in the font, %ld whose glyph is given code 0\n",
-      count(f.blank[kWrittenEarlier] + f.blank[kNotInFont] + f.blank[kCodeZero], "code").c_str(),
-      f.blank[kWrittenEarlier], f.blank[kNotInFont], f.blank[kCodeZero]);
+      countOf(blanks, "code").c_str(), check.blank[kWrittenEarlier], check.blank[kNotInFont],
+      check.blank[kCodeZero]);
   std::printf("twice: %s written more than once (the last glyph wins)\n",
-              count(f.twice, "slot").c_str());
+              countOf(check.twice, "slot").c_str());
   long pixels = 0;
   std::string causes;
-  for (int k = 0; k < kLosses; ++k) {
-    pixels += f.lost[k];
-    if (f.lost[k] > 0) {
-      causes += "; " + std::to_string(f.lost[k]) + " " + kLossText[k];
+  for (int k = 0; k < kRowLosses; ++k) {
+    pixels += check.lost[k];
+    if (check.lost[k] > 0) {
+      causes += "; " + std::to_string(check.lost[k]) + " " + kLossText[k];
     }
   }
-  std::printf("lost: %s in %s%s\n", count(pixels, "pixel").c_str(),
-              count(f.losingGlyphs, "glyph").c_str(), causes.c_str());
-  if (image == nullptr) {
-    return;
-  }
-  std::printf("erase: %ld slot%s that hold%s a glyph would be written blank\n", f.erased,
-              f.erased == 1 ? "" : "s", f.erased == 1 ? "s" : "");
-  const long long needed = endOfWrites();
-  if (image->size >= needed) {
-    std::printf("image: %lld bytes, holds every slot written\n", image->size);
+  std::printf("lost: %s in %s%s\n", countOf(pixels, "pixel").c_str(),
+              countOf(check.losingGlyphs, "glyph").c_str(), causes.c_str());
+}
+
+void printImageSummary(const Check& check) {
+  std::printf("erase: %ld slot%s that hold%s a glyph would be written blank\n", check.erased,
+              check.erased == 1 ? "" : "s", check.erased == 1 ? "s" : "");
+  const long long needed = endOfWrites(check);
+  if (check.image->size >= needed) {
+    std::printf("image: %lld bytes, holds every slot written\n", check.image->size);
   } else {
     std::printf("the image would grow from %lld to %lld bytes: is it the whole firmware?\n",
-                image->size, needed);
+                check.image->size, needed);
   }
 }
 
 // Why nothing would be written, as far as the inputs tell.
-std::string whyNothing() {
-  const Findings& f = findings;
-  if (!cmapopened && f.glyphs == 0) {
+std::string whyNothing(const Check& check) {
+  if (!check.map.opened && check.glyphs == 0) {
     return "the font and the code map look swapped (the font comes first, the code map after -c)";
   }
-  if (!cmapopened) {
-    return "the code map has no mapping section";
+  if (!check.map.opened) {
+    return check.map.wide ? "the code map is UTF-16 text, which fontgraft does not read: save it "
+                            "as UTF-8 or ANSI (Notepad: Save As, Encoding UTF-8; PowerShell: "
+                            "Out-File -Encoding ascii)"
+                          : "the code map has no mapping section";
   }
-  if (f.glyphs == 0) {
+  if (check.glyphs == 0) {
     return "the font holds no glyph";
   }
-  if (f.withoutId == f.glyphs) {
+  if (check.withoutId == check.glyphs) {
     return "no glyph name carries a glyph ID (STARTCHAR glyphID:XXXX)";
   }
   return "no glyph ID of the font is in the code map";
 }
 
+// Prints the --list lines, in the order the summary counts them.
+bool printList(Check* check) {
+  bool copied = check->fontNotes.copyTo(stdout) && check->mapNotes.copyTo(stdout) &&
+                check->glyphLines.copyTo(stdout);
+  for (const std::string& line : check->codeLines) {
+    std::printf("%s\n", line.c_str());
+  }
+  return copied;
+}
+
+// Why the install is not ready, "" when it is.
+std::string reasonsOf(const Check& check) {
+  const bool lost =
+      std::any_of(std::begin(check.lost), std::end(check.lost), [](long n) { return n > 0; });
+  const bool blank =
+      check.blank[kWrittenEarlier] + check.blank[kNotInFont] + check.blank[kCodeZero] > 0;
+  std::vector<std::string> reasons;
+  if (blank || lost || check.twice > 0) {
+    reasons.push_back("something would be lost or left blank");
+  }
+  if (check.fontHasDigest && !(check.fontDigest == check.mapDigest)) {
+    reasons.push_back("the code map is not the font's own");
+  }
+  if (check.erased > 0) {
+    reasons.push_back("glyphs the image holds would be erased");
+  }
+  if (check.image != nullptr && check.image->size < endOfWrites(check)) {
+    reasons.push_back("the image would grow");
+  }
+  std::string text;
+  for (const std::string& reason : reasons) {
+    text += (text.empty() ? "" : "; ") + reason;
+  }
+  return text;
+}
+
 // Prints the list and the verdict; returns the exit status.
-int printVerdict(const Image* image) {
-  const Findings& f = findings;
-  if (listing) {
-    for (const std::vector<std::string>* notes : {&fontLines.notes, &cmapLines.notes}) {
-      for (const std::string& line : *notes) {
-        std::printf("%s\n", line.c_str());
-      }
-    }
-    for (const std::string& line : f.list) {
-      std::printf("%s\n", line.c_str());
-    }
+int printVerdict(Check* check) {
+  if (check->request.listing && !printList(check)) {
+    return failRun(kProgram, "cannot keep the list of findings in the temporary folder");
   }
-  const bool lost = std::any_of(std::begin(f.lost), std::end(f.lost), [](long n) { return n > 0; });
-  const bool blank = f.blank[kWrittenEarlier] + f.blank[kNotInFont] + f.blank[kCodeZero] > 0;
-  const bool grows = image != nullptr && image->size < endOfWrites();
-  std::string reasons;
-  if (blank || lost || f.twice > 0) {
-    reasons = "something would be lost or left blank";
-  }
-  if (f.erased > 0) {
-    reasons += std::string(reasons.empty() ? "" : "; ") + "glyphs the image holds would be erased";
-  }
-  if (grows) {
-    reasons += std::string(reasons.empty() ? "" : "; ") + "the image would grow";
-  }
+  const std::string reasons = reasonsOf(*check);
   int status = 2;
-  if (f.slots == 0) {
-    std::printf("nothing would be written: %s\n", whyNothing().c_str());
+  if (check->slotsWritten == 0) {
+    std::printf("nothing would be written: %s\n", whyNothing(*check).c_str());
   } else if (!reasons.empty()) {
-    const bool listable = blank || lost || f.twice > 0 || f.erased > 0;
+    const bool listable =
+        reasons.find("lost or left blank") != std::string::npos || check->erased > 0;
     std::printf("not ready: %s%s\n", reasons.c_str(),
-                listing || !listable ? "" : " (--list names each code)");
+                check->request.listing || !listable ? "" : " (--list names each code)");
   } else {
     std::printf("ready: every code of the code map gets its glyph, whole\n");
     status = 0;
@@ -528,7 +712,8 @@ int printVerdict(const Image* image) {
 
 // Reads the inputs as the install would; returns -1 to go on, else the exit
 // status.
-int readInputs(const Request& request) {
+int readInputs(Check* check) {
+  const Request& request = check->request;
   TextInput cmap;
   TextInput font;
   std::string error;
@@ -539,49 +724,56 @@ int readInputs(const Request& request) {
   if (!font.open(request.font, &error)) {
     return failRun(kProgram, "cannot read the font " + std::string(request.font) + ": " + error);
   }
-  if (listing &&
-      (!readCmapLines(cmap.path(), &cmapLines) || !readFontLines(font.path(), &fontLines))) {
-    return failRun(kProgram,
-                   "cannot read the inputs again to number their lines: input/output error");
-  }
-  cmaplistener = keepLine;
-  const bool mapRead = readCmap(cmap.path()) == 1;
-  cmaplistener = nullptr;
-  if (!mapRead) {
+  if (!readMap(check, cmap.path())) {
     return failRun(
         kProgram, "cannot read the code map " + std::string(request.cmap) + ": input/output error");
   }
-  if (!readFont(font.path())) {
+  if (!readFont(check, font.path())) {
     return failRun(kProgram,
                    "cannot read the font " + std::string(request.font) + ": input/output error");
   }
   return -1;
 }
 
-}  // namespace
-
-int runCheck(int argc, const char* const* argv) {
-  Request request;
-  const int parsed = parseArguments(argc, argv, &request);
+int check(int argc, const char* const* argv) {
+  auto check = std::make_unique<Check>();
+  const int parsed = parseArguments(argc, argv, &check->request);
   if (parsed >= 0) {
     return parsed;
   }
-  listing = request.listing;
-  Image image;
-  if (request.image != nullptr && openImageFile(request.image, &image) != 0) {
-    return 1;
+  if (check->request.listing) {
+    check->slots.mapLine.assign(kCodes, 0);
+    check->slots.writes.assign(kCodes, Slots::Writes());
   }
-  const int read = readInputs(request);
-  if (image.file != nullptr) {
-    std::fclose(image.file);  // nothing was written to it
+  if (check->request.image != nullptr) {
+    check->image = std::make_unique<Image>();
+    if (openImageFile(check->request.image, check->image.get()) != 0) {
+      return 1;
+    }
   }
+  const int read = readInputs(check.get());
   if (read >= 0) {
     return read;
   }
-  findBlanksAndTwice();
-  if (request.image != nullptr) {
-    findErased(image);
+  findBlanks(check.get());
+  findTwice(check.get());
+  if (check->image != nullptr && !findErased(check.get())) {
+    return failRun(kProgram, "cannot read the firmware file " + std::string(check->request.image) +
+                                 ": input/output error");
   }
-  printSummary(request.image != nullptr ? &image : nullptr);
-  return printVerdict(request.image != nullptr ? &image : nullptr);
+  printSummary(*check);
+  if (check->image != nullptr) {
+    printImageSummary(*check);
+  }
+  return printVerdict(check.get());
+}
+
+}  // namespace
+
+int runCheck(int argc, const char* const* argv) {
+  try {
+    return check(argc, argv);
+  } catch (const std::bad_alloc&) {
+    return failRun(kProgram, "out of memory");
+  }
 }

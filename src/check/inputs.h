@@ -1,11 +1,10 @@
 // The checker's inputs: each text input read as fontgraft reads it, even from
-// a pipe, and, for --list, where in its file each line the readers take
-// stands.
+// a pipe, and the lines of its report that wait until the summary is out.
 #ifndef FONTGRAFT_CHECK_INPUTS_H
 #define FONTGRAFT_CHECK_INPUTS_H
 
+#include <cstdio>
 #include <string>
-#include <vector>
 
 // A text input where the readers can open it, as often as the checker needs.
 // A regular file is read where it is. Any other file (a pipe, process
@@ -30,27 +29,27 @@ class TextInput {
   std::string copy_;  // empty for a regular file
 };
 
-// The readers hand over lines, never their numbers, so --list reads each file
-// once more, cut into lines just as the readers cut it, with the few rules
-// that say where a glyph, a row and a mapping line begin.
+// Lines of text kept in a temporary file until they are printed, so that a
+// list of any length costs no memory.
+class Spool {
+ public:
+  Spool() = default;
+  Spool(const Spool&) = delete;
+  Spool& operator=(const Spool&) = delete;
+  ~Spool();  // removes the file
 
-// The line number of each thing the glyph reader takes from the font, and a
-// note for each line it passes over malformed, in file order.
-struct FontLines {
-  std::vector<long> rows;    // each bitmap row line, in the order the reader places them
-  std::vector<long> glyphs;  // each glyph: its STARTCHAR line, else its BITMAP line
-  std::vector<std::string> notes;
+  // Adds a line (without its line end). Lines that cannot be kept make
+  // copyTo fail.
+  void add(const std::string& line);
+
+  // Writes every line added, in order, to `out`. False when they could not be
+  // kept or read back.
+  bool copyTo(std::FILE* out);
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  bool failed_ = false;
 };
-
-// The same for the code map: each mapping line taken, and a note for each line
-// of the mapping section that looks like a mapping line but is not read as one.
-struct CmapLines {
-  std::vector<long> mappings;
-  std::vector<std::string> notes;
-};
-
-// False when the file cannot be read to its end.
-bool readFontLines(const char* path, FontLines* out);
-bool readCmapLines(const char* path, CmapLines* out);
 
 #endif

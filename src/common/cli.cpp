@@ -52,6 +52,10 @@ bool splitArguments(int argc, const char* const* argv, const std::vector<OptionR
   return true;
 }
 
+std::string countOf(long long n, const char* thing) {
+  return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
 int failRun(const char* program, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", program, message.c_str());
   return 1;

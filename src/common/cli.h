@@ -28,6 +28,9 @@ struct Argument {
 bool splitArguments(int argc, const char* const* argv, const std::vector<OptionRule>& options,
                     std::vector<Argument>* out, std::string* error);
 
+// "1 slot", "2 slots": a count and what it counts.
+std::string countOf(long long n, const char* thing);
+
 // Prints "<program>: <message>" on standard error and returns 1, the status
 // of an error.
 int failRun(const char* program, const std::string& message);

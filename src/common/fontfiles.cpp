@@ -1,5 +1,8 @@
 #include "common/fontfiles.h"
 
+#include <cinttypes>
+#include <cstring>
+
 #include "common/state.h"
 
 namespace {
@@ -30,17 +33,81 @@ Ink inkOf(const CellGlyph& glyph) {
   return ink;
 }
 
+// A name as one word of the FONT line: the characters that part its fields
+// or stand for others there, and those that would end or break the line,
+// become '_'.
 std::string xlfdWord(const std::string& text) {
   std::string word = text.empty() ? "Unnamed" : text;
   for (char& c : word) {
-    if (c == '-' || c == ' ' || c == '*' || c == '?' || c == '"' || c == ',') {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '-' || c == ' ' || c == '*' || c == '?' || c == '"' ||
+        c == ',') {
       c = '_';
     }
   }
   return word;
 }
 
+constexpr char kDigestPrefix[] = "COMMENT fontgraft code map: ";
+constexpr char kDigestMiddle[] = " mappings, FNV-1a ";
+
+MapDigest digestOf(const std::vector<CellGlyph>& glyphs) {
+  MapDigest digest;
+  for (const CellGlyph& glyph : glyphs) {
+    digest.add(glyph.code, glyph.code);
+  }
+  return digest;
+}
+
 }  // namespace
+
+void MapDigest::add(std::uint16_t code, std::uint16_t glyph) {
+  const std::uint8_t bytes[4] = {
+      static_cast<std::uint8_t>(code & 0xFF), static_cast<std::uint8_t>(code >> 8),
+      static_cast<std::uint8_t>(glyph & 0xFF), static_cast<std::uint8_t>(glyph >> 8)};
+  for (std::uint8_t byte : bytes) {
+    hash = (hash ^ byte) * 0x100000001b3u;
+  }
+  ++count;
+}
+
+std::string digestComment(const MapDigest& digest) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%s%lld%s%016" PRIx64 "\n", kDigestPrefix, digest.count,
+                kDigestMiddle, digest.hash);
+  return text;
+}
+
+bool readDigestComment(Line line, MapDigest* digest) {
+  constexpr std::size_t kPrefix = sizeof kDigestPrefix - 1;
+  constexpr std::size_t kMiddle = sizeof kDigestMiddle - 1;
+  if (line.length < kPrefix || std::memcmp(line.text, kDigestPrefix, kPrefix) != 0) {
+    return false;
+  }
+  std::size_t at = kPrefix;
+  long long count = 0;
+  const std::size_t digits = at;
+  while (at < line.length && line.text[at] >= '0' && line.text[at] <= '9' && at - digits < 18) {
+    count = count * 10 + (line.text[at++] - '0');
+  }
+  if (at == digits || line.length < at + kMiddle + 16 ||
+      std::memcmp(line.text + at, kDigestMiddle, kMiddle) != 0) {
+    return false;
+  }
+  at += kMiddle;
+  std::uint64_t hash = 0;
+  for (std::size_t i = 0; i < 16; ++i) {
+    const char c = line.text[at + i];
+    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (digit < 0) {
+      return false;
+    }
+    hash = hash << 4 | static_cast<std::uint64_t>(digit);
+  }
+  digest->hash = hash;
+  digest->count = count;
+  return true;
+}
 
 bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<CellGlyph>& glyphs) {
   // The font box is 14 rows tall and its top is cell row kCellMargin, so its
@@ -50,8 +117,8 @@ bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<C
   const int descent = kCellSize - header.baselineRow;
   const int boxTop = header.baselineRow - kCellMargin;
   const std::string family = xlfdWord(header.family);
+  std::fprintf(file, "STARTFONT 2.1\n%s", digestComment(digestOf(glyphs)).c_str());
   std::fprintf(file,
-               "STARTFONT 2.1\n"
                "FONT -fontgraft-%s-Medium-R-Normal--%d-%d-72-72-C-160-ISO10646-1\n"
                "SIZE %d 72 72\n"
                "FONTBOUNDINGBOX 14 14 0 %d\n"

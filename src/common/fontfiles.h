@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/textfile.h"
+
 // A glyph as it will stand in its slot: its 16 x 16 cell (row 0 at the top,
 // bit 15 of a row the leftmost pixel) and its advance width in pixels.
 struct CellGlyph {
@@ -21,10 +23,30 @@ struct CellGlyph {
 // What the font says of itself. `baselineRow` is the first cell row below the
 // baseline: rows above it are the ascent, the rest the descent.
 struct FontHeader {
-  std::string family;  // for the FONT name; blanks and '-' become '_'
+  std::string family;  // for the FONT name; blanks, '-' and control characters become '_'
   int pixelSize;
   int baselineRow;
 };
+
+// What a code map maps, as the utility reads it: a digest of every mapping
+// (code and glyph index) in file order, and their number. The font is written
+// with the digest of the code map written beside it, so that a font and a
+// code map that were not written together are told apart whatever their line
+// ends.
+struct MapDigest {
+  std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a, 64 bits
+  long long count = 0;
+  void add(std::uint16_t code, std::uint16_t glyph);
+  bool operator==(const MapDigest& other) const {
+    return hash == other.hash && count == other.count;
+  }
+};
+
+// The COMMENT line that carries a code map's digest in a font.
+std::string digestComment(const MapDigest& digest);
+
+// Reads such a line: true, with the digest, when `line` is one.
+bool readDigestComment(Line line, MapDigest* digest);
 
 // Writes the font. Each glyph's box is the ink of its cell, placed so that the
 // utility puts every pixel back where the cell has it; a blank cell is a glyph

@@ -28,6 +28,7 @@ void startLines(LineSource* source, std::FILE* file) {
   source->len = 0;
   source->ended = false;
   source->failed = false;
+  source->linesEnded = 0;
   source->line = Line{source->joined, 0};
 }
 
@@ -47,6 +48,7 @@ bool readLine(LineSource* source) {
                        : limit;
     source->line = Line{start, length};
     source->pos += length;
+    source->linesEnded += start[length - 1] == '\n' ? 1 : 0;
     return true;
   }
   // The block ends inside the line: put it together from the blocks.
@@ -68,6 +70,7 @@ bool readLine(LineSource* source) {
     source->pos += take;
   }
   source->line = Line{source->joined, n};
+  source->linesEnded += complete ? 1 : 0;
   return n > 0;
 }
 

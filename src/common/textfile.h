@@ -44,6 +44,7 @@ struct LineSource {
   std::size_t len;  // bytes held in `block`
   bool ended;       // the file has no more to give
   bool failed;      // reading the file failed: what was read is not all of it
+  long linesEnded;  // line ends taken so far: the next line is number linesEnded + 1
   Line line;        // the line last read
   char joined[kLineMax];
   char block[1 << 16];
@@ -53,8 +54,8 @@ struct LineSource {
 void startLines(LineSource* source, std::FILE* file);
 
 // Reads the next line (or piece of a line) of the source into `source->line`,
-// line end included. Returns false at the end of the file and on a read error,
-// which also sets `source->failed`.
+// line end included, and counts its line end. Returns false at the end of the
+// file and on a read error, which also sets `source->failed`.
 bool readLine(LineSource* source);
 
 // The block is searched for line ends kChunk characters at a time.
@@ -82,7 +83,8 @@ inline std::uint64_t lineEndsIn(const char* text) {
 }
 
 // Hands the source's lines, in order, to `visit` (a callable taking a Line and
-// returning false to stop) until it stops or the input ends. Returns true when
+// its line number, counted from 1, and returning false to stop) until it stops
+// or the input ends; the pieces of a long line have the number of their line. Returns true when
 // `visit` stopped, false at the end of the input. The next call goes on with
 // the line after the one `visit` stopped at.
 //
@@ -95,7 +97,8 @@ bool forEachLine(LineSource* source, Visit visit) {
     const char* line = source->block + source->pos;  // start of the next line
     const char* chunk = line;
     const char* const end = source->block + source->len;
-    bool slow = false;  // the next line must go through readLine
+    bool slow = false;                // the next line must go through readLine
+    long ended = source->linesEnded;  // every line taken here has its line end
     // A line already longer than kLineMax is cut at once, not searched on.
     while (!slow && end - chunk >= static_cast<std::ptrdiff_t>(kChunk) && chunk - line < kLineMax) {
       for (std::uint64_t ends = lineEndsIn(chunk); ends != 0; ends &= ends - 1) {
@@ -107,18 +110,21 @@ bool forEachLine(LineSource* source, Visit visit) {
         }
         const Line taken{line, length};
         line = next;
-        if (!visit(taken)) {
+        if (!visit(taken, ++ended)) {
           source->pos = static_cast<std::size_t>(line - source->block);
+          source->linesEnded = ended;
           return true;
         }
       }
       chunk += kChunk;
     }
     source->pos = static_cast<std::size_t>(line - source->block);
+    source->linesEnded = ended;
+    const long number = ended + 1;
     if (!readLine(source)) {
       return false;
     }
-    if (!visit(source->line)) {
+    if (!visit(source->line, number)) {
       return true;
     }
   }

@@ -19,8 +19,6 @@ struct GlyphBox {
   int yoff;
 };
 
-LineSource fontfile;
-
 // Value of each byte as a digit place of a bitmap row: its hex digit value, 0
 // for a byte that is no hex digit.
 constexpr std::array<std::uint8_t, 256> makePlaceValues() {
@@ -52,6 +50,25 @@ inline int valueOfRow(Line line) {
   return -1;
 }
 
+// Set pixels of the 16 of a row.
+int pixelsOf(int value) {
+  unsigned v = static_cast<unsigned>(value) & 0xFFFFu;
+  v -= (v >> 1) & 0x5555u;
+  v = (v & 0x3333u) + ((v >> 2) & 0x3333u);
+  v = (v + (v >> 4)) & 0x0F0Fu;
+  return static_cast<int>((v + (v >> 8)) & 0x1Fu);
+}
+
+// Pixels of a row line of any width: the set bits of its hex digits.
+int pixelsOfLine(Line line) {
+  int pixels = 0;
+  for (std::size_t i = 0; i < line.length && !isLineEnd(line.text[i]); ++i) {
+    const int digit = hexDigitValue(static_cast<unsigned char>(line.text[i]));
+    pixels += digit > 0 ? pixelsOf(digit) : 0;
+  }
+  return pixels;
+}
+
 // Where the rows of the glyph go: the cell row of its first row line and the
 // shift of every row, by the cell placement rule (common/state.h).
 struct Placement {
@@ -59,32 +76,94 @@ struct Placement {
   long long shift;
 };
 
-Placement placementOf(const GlyphBox& box) {
-  return Placement{cellRowOfGlyphTop(static_cast<long long>(fbbx[1]) + fbbx[3],
+Placement placementOf(const int* fontBox, const GlyphBox& box) {
+  return Placement{cellRowOfGlyphTop(static_cast<long long>(fontBox[1]) + fontBox[3],
                                      static_cast<long long>(box.height) + box.yoff),
                    cellColumnOf(box.xoff)};
 }
 
-// Stores the row line that is the `row`-th line of the glyph's BITMAP section.
-void placeRow(Line line, const Placement& placement, long long row) {
+bool hearsRows(const FontReader* reader) {
+  return reader->listener != nullptr && reader->listener->rowsLost != nullptr;
+}
+
+// Tells the listener of the run of losing row lines held back, if any.
+void flushLost(FontReader* reader) {
+  if (reader->lost.pixels > 0) {
+    reader->listener->rowsLost(reader->listener->context, reader->lost.why, reader->lost.pixels,
+                               reader->lost.first, reader->lost.last);
+    reader->lost.pixels = 0;
+  }
+}
+
+// Why and how many pixels the cell cannot hold of a row of `value` (at least
+// 0) placed at `cellRow` and moved by `shift`.
+inline RowLoss lossOf(long long cellRow, int value, long long shift, int* pixels) {
+  if (cellRow < 0 || cellRow >= kCellSize) {
+    *pixels = pixelsOf(value);
+    return cellRow < 0 ? kLostAbove : kLostBelow;
+  }
+  if (shift >= 0 && shift < kCellSize) {
+    *pixels = pixelsOf(value & ((1 << shift) - 1));  // the columns pushed past the right side
+    return kLostRight;
+  }
+  *pixels = pixelsOf(value) - pixelsOf(shiftRow(value, shift));
+  return shift < 0 ? kLostLeft : kLostRight;
+}
+
+// Starts a new run of losing row lines at line `number`.
+void startLost(FontReader* reader, RowLoss why, int pixels, long number) {
+  flushLost(reader);
+  reader->lost = {why, pixels, number, number};
+}
+
+// Adds the `pixels` the row line `number` loses for `why` to the run held back.
+inline void addLost(FontReader* reader, RowLoss why, int pixels, long number) {
+  auto& lost = reader->lost;
+  if (lost.pixels > 0 && lost.why == why && lost.last + 1 == number) {
+    lost.pixels += pixels;
+    lost.last = number;
+  } else {
+    startLost(reader, why, pixels, number);
+  }
+}
+
+// Counts what the cell cannot hold of a row line, the `number`-th of the
+// file: one of `value` (-1: a line of another width) placed at `cellRow` and
+// moved by `shift`.
+void reportRow(FontReader* reader, Line line, long long cellRow, int value, long long shift,
+               long number) {
+  int pixels = 0;
+  const RowLoss why = value < 0 ? kLostWidth : lossOf(cellRow, value, shift, &pixels);
+  if (value < 0) {
+    pixels = pixelsOfLine(line);
+  }
+  if (pixels > 0) {
+    addLost(reader, why, pixels, number);
+  }
+}
+
+// Stores the row line that is the `row`-th line of the glyph's BITMAP section
+// and the `number`-th of the file.
+void placeRow(FontReader* reader, Line line, const Placement& placement, long long row,
+              long number) {
   const long long r = placement.firstRow + row;
-  if (rowlistener != nullptr) {
-    rowlistener(line, r, valueOfRow(line), placement.shift);
+  const int value = valueOfRow(line);
+  if (hearsRows(reader)) {
+    reportRow(reader, line, r, value, placement.shift, number);
   }
   if (r < 0 || r >= kCellSize) {
     return;  // above or below the cell: dropped
   }
-  const int value = valueOfRow(line);
   if (value >= 0) {
-    bmpbuf[r] = shiftRow(value, placement.shift);
+    reader->cell[r] = shiftRow(value, placement.shift);
   }
 }
 
-// Reads "STARTCHAR glyphID:XXXX" spelled with four hex digits into `glyphid`.
-bool readPlainGlyphId(Line line) {
+// Reads "STARTCHAR glyphID:XXXX" spelled with four hex digits.
+bool readPlainGlyphId(Line line, int* id) {
   constexpr std::size_t kId = 18;  // after "STARTCHAR glyphID:"
   return line.length >= kId + 4 && std::memcmp(line.text, "STARTCHAR glyphID:", kId) == 0 &&
-         plainHex4(line.text + kId, &glyphid);
+         plainHex4(line.text + kId, id);
 }
 
 // Reads "BBX W H X Y" spelled with single blanks and plain numbers into v.
@@ -118,18 +197,19 @@ constexpr std::array<std::int8_t, 256> kHexValues = makeHexValues();
 // Takes the rows of the BITMAP section that stand whole in the reader's block
 // and are spelled the plain way, four or two hex digits and a line end, as
 // nearly every font spells them, and the ENDCHAR line after them. Each gives
-// what placeRow would make of it. Returns true when the section's ENDCHAR
-// line was taken; `rows` counts the rows taken.
-bool readPlainRows(const Placement& placement, long long* rows) {
-  if (rowlistener != nullptr) {
-    return false;  // the listener hears every row through placeRow
-  }
-  const char* at = fontfile.block + fontfile.pos;
-  const char* const end = fontfile.block + fontfile.len;
+// what placeRow would make of it, and the listener (kListening) hears the
+// same. Returns true when the section's ENDCHAR line was taken; `rows` counts
+// the rows taken.
+template <bool kListening>
+bool readPlainRows(FontReader* reader, const Placement& placement, long long* rows) {
+  LineSource& source = reader->source;
+  const char* at = source.block + source.pos;
+  const char* const end = source.block + source.len;
   const auto hex = [&at](int i) {
     return static_cast<int>(kHexValues[static_cast<unsigned char>(at[i])]);
   };
   const bool plainShift = placement.shift >= 0 && placement.shift < kCellSize;
+  const long long firstRow = *rows;
   bool ended = false;
   for (;;) {
     int value = -1;
@@ -153,88 +233,132 @@ bool readPlainRows(const Placement& placement, long long* rows) {
       break;
     }
     const long long r = placement.firstRow + *rows;
+    if (kListening) {
+      int pixels = 0;
+      const RowLoss why = lossOf(r, value, placement.shift, &pixels);
+      if (pixels > 0) {
+        addLost(reader, why, pixels, source.linesEnded + static_cast<long>(*rows - firstRow) + 1);
+      }
+    }
     if (r >= 0 && r < kCellSize) {
-      bmpbuf[r] = plainShift ? value >> placement.shift : shiftRow(value, placement.shift);
+      reader->cell[r] = plainShift ? value >> placement.shift : shiftRow(value, placement.shift);
     }
     ++*rows;
     at += length;
   }
-  fontfile.pos = static_cast<std::size_t>(at - fontfile.block);
+  source.linesEnded += static_cast<long>(*rows - firstRow) + (ended ? 1 : 0);
+  source.pos = static_cast<std::size_t>(at - source.block);
   return ended;
 }
 
+// Tells the listener of a box line that gives fewer than its four numbers.
+void noteBox(const FontReader* reader, Line line, long number, int read) {
+  if (read < 4 && reader->listener != nullptr && reader->listener->shortBox != nullptr) {
+    reader->listener->shortBox(reader->listener->context, line, number, read);
+  }
+}
+
 // The glyph's box from its BBX line; values the line does not give keep what
-// `box` holds. Fonts mostly repeat one BBX line, so the last line read and the
-// box it gave are kept, and a line spelled the same gives the same box.
-GlyphBox readBox(Line line, const GlyphBox& box) {
-  static char lastLine[32];
-  static std::size_t lastLength;  // 0: none kept
-  static GlyphBox lastBox;
-  if (line.length == lastLength && std::memcmp(line.text, lastLine, line.length) == 0) {
-    return lastBox;
+// `box` holds. A line spelled as the last plain one gives the same box.
+GlyphBox readBox(FontReader* reader, Line line, long number, const GlyphBox& box) {
+  if (line.length == reader->lastBoxLength &&
+      std::memcmp(line.text, reader->lastBoxLine, line.length) == 0) {
+    const int* v = reader->lastBox;
+    return GlyphBox{v[0], v[1], v[2], v[3]};
   }
   int v[4] = {box.width, box.height, box.xoff, box.yoff};
   const bool plain = readPlainBox(line, v);
   if (!plain) {
-    scanPattern(line, "BBX %d %d %d %d", v, 4);
+    noteBox(reader, line, number, scanPattern(line, "BBX %d %d %d %d", v, 4));
   }
-  const GlyphBox read{v[0], v[1], v[2], v[3]};
   // A plain line gives all four values, whatever the box held before.
-  lastLength = plain && line.length <= sizeof lastLine ? line.length : 0;
-  if (lastLength != 0) {
-    std::memcpy(lastLine, line.text, line.length);
-    lastBox = read;
+  reader->lastBoxLength = plain && line.length <= sizeof reader->lastBoxLine ? line.length : 0;
+  if (reader->lastBoxLength != 0) {
+    std::memcpy(reader->lastBoxLine, line.text, line.length);
+    std::memcpy(reader->lastBox, v, sizeof v);
   }
-  return read;
+  return GlyphBox{v[0], v[1], v[2], v[3]};
 }
 
 // Reads the rows of a BITMAP section up to its ENDCHAR line or the end of the
 // file and returns how many there were. Plain rows are taken where they stand;
 // any other line goes through the line reader, one at a time.
-int readBitmap(const Placement& placement) {
+int readBitmap(FontReader* reader, const Placement& placement) {
   long long rows = 0;
   bool ended = false;
-  while (!ended && !readPlainRows(placement, &rows)) {
-    const bool more = forEachLine(&fontfile, [&](Line line) {
+  const bool listening = hearsRows(reader);
+  const auto plainRows = [&] {
+    return reader->plainRows && (listening ? readPlainRows<true>(reader, placement, &rows)
+                                           : readPlainRows<false>(reader, placement, &rows));
+  };
+  while (!ended && !plainRows()) {
+    const bool more = forEachLine(&reader->source, [&](Line line, long number) {
       if (line.text[0] == 'E' && line.startsWith("ENDCHAR")) {
         ended = true;
         return false;
       }
-      placeRow(line, placement, rows);
+      placeRow(reader, line, placement, rows, number);
       ++rows;
       return false;  // back to the plain rows
     });
     ended = ended || !more;
   }
+  if (listening) {
+    flushLost(reader);
+  }
   return rows > INT_MAX ? INT_MAX : static_cast<int>(rows);
+}
+
+void readFontBox(FontReader* reader, Line line, long number) {
+  int v[4];
+  const int n = scanPattern(line, "FONTBOUNDINGBOX %d %d %d %d", v, 4);
+  std::memcpy(reader->fontBox, v, sizeof v[0] * static_cast<unsigned>(n));
+  noteBox(reader, line, number, n);
+}
+
+void readStartChar(FontReader* reader, Line line, long number) {
+  int* id = &reader->glyphId;
+  reader->hasGlyphId =
+      readPlainGlyphId(line, id) || scanPattern(line, "STARTCHAR glyphID:%4x", id, 1) == 1;
+  if (!reader->hasGlyphId) {
+    *id = 0;
+  }
+  reader->glyphLine = number;
+}
+
+void readComment(const FontReader* reader, Line line, long number) {
+  if (reader->listener != nullptr && reader->listener->comment != nullptr) {
+    reader->listener->comment(reader->listener->context, line, number);
+  }
 }
 
 // Takes one line outside a BITMAP section into the font state and the glyph
 // in flight. Returns true when the line opens the glyph's BITMAP section.
-bool readHeaderLine(Line line, GlyphBox* box) {
+// Most lines are passed over at their first character, before any call.
+inline bool readHeaderLine(FontReader* reader, Line line, long number, GlyphBox* box) {
   switch (line.text[0]) {
     case 'F':
       if (line.startsWith("FONTBOUNDINGBOX")) {
-        int v[4];
-        const int n = scanPattern(line, "FONTBOUNDINGBOX %d %d %d %d", v, 4);
-        std::memcpy(fbbx, v, sizeof v[0] * static_cast<unsigned>(n));
+        readFontBox(reader, line, number);
       }
       return false;
     case 'S':
       if (line.startsWith("STARTCHAR")) {
-        hasglyphid =
-            readPlainGlyphId(line) || scanPattern(line, "STARTCHAR glyphID:%4x", &glyphid, 1) == 1;
-        if (!hasglyphid) {
-          glyphid = 0;
-        }
+        readStartChar(reader, line, number);
       }
       return false;
     case 'B':
       if (line.startsWith("BITMAP")) {
+        reader->glyphLine = reader->glyphLine != 0 ? reader->glyphLine : number;
         return true;
       }
       if (line.startsWith("BBX")) {
-        *box = readBox(line, *box);
+        *box = readBox(reader, line, number, *box);
+      }
+      return false;
+    case 'C':
+      if (line.startsWith("COMMENT")) {
+        readComment(reader, line, number);
       }
       return false;
     default:
@@ -242,9 +366,10 @@ bool readHeaderLine(Line line, GlyphBox* box) {
   }
 }
 
-}  // namespace
+// The utility's font.
+FontReader fontreader;
 
-void (*rowlistener)(Line line, long long cellRow, int value, long long shift);
+}  // namespace
 
 int rowValue(Line line) {
   return valueOfRow(line);
@@ -260,10 +385,36 @@ int shiftRow(int value, long long shift) {
   return (value << -shift) & 0xFFFF;
 }
 
+void startFontReader(FontReader* reader, std::FILE* file, int* cell, int* fontBox,
+                     const FontListener* listener) {
+  startLines(&reader->source, file);
+  reader->cell = cell;
+  reader->fontBox = fontBox;
+  std::memset(fontBox, 0, 4 * sizeof fontBox[0]);
+  reader->listener = listener;
+  reader->plainRows = true;
+  reader->glyphId = 0;
+  reader->hasGlyphId = false;
+  reader->glyphLine = 0;
+  reader->lastBoxLength = 0;
+  reader->lost.pixels = 0;
+}
+
+int readGlyph(FontReader* reader) {
+  std::memset(reader->cell, 0, kCellSize * sizeof reader->cell[0]);
+  reader->glyphId = 0;
+  reader->hasGlyphId = false;
+  reader->glyphLine = 0;
+  GlyphBox box{0, 0, 0, 0};
+  const bool inBitmap = forEachLine(&reader->source, [reader, &box](Line line, long number) {
+    return !readHeaderLine(reader, line, number, &box);
+  });
+  return inBitmap ? readBitmap(reader, placementOf(reader->fontBox, box)) : kEndOfFont;
+}
+
 void startFont(std::FILE* file) {
-  std::memset(fbbx, 0, sizeof fbbx);
   fp = file;
-  startLines(&fontfile, file);
+  startFontReader(&fontreader, file, bmpbuf, fbbx, nullptr);
 }
 
 bool openFont(const char* path) {
@@ -282,15 +433,12 @@ bool closeFont() {
 }
 
 bool fontReadFailed() {
-  return fontfile.failed;
+  return fontreader.source.failed;
 }
 
 int getFont() {
-  std::memset(bmpbuf, 0, sizeof bmpbuf);
-  glyphid = 0;
-  hasglyphid = false;
-  GlyphBox box{0, 0, 0, 0};
-  const bool inBitmap =
-      forEachLine(&fontfile, [&box](Line line) { return !readHeaderLine(line, &box); });
-  return inBitmap ? readBitmap(placementOf(box)) : kEndOfFont;
+  const int rows = readGlyph(&fontreader);
+  glyphid = fontreader.glyphId;
+  hasglyphid = fontreader.hasGlyphId;
+  return rows;
 }

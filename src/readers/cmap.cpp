@@ -1,6 +1,5 @@
 #include "readers/cmap.h"
 
-#include <bitset>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -9,31 +8,20 @@
 #include "common/textfile.h"
 
 long long cmapsize;
-bool cmapopened;
-long long cmapskipped;
-void (*cmaplistener)(const CmapEntry& entry);
 
 namespace {
-
-// The map, indexed by glyph index so that a lookup takes constant time. The
-// first mapping line in file order claims an index and sets its code; later
-// lines for the same index are passed over.
-constexpr std::size_t kGlyphIndexes = 65536;
-std::uint16_t cmap[kGlyphIndexes];
-std::bitset<kGlyphIndexes> claimed;
-LineSource cmapfile;
 
 constexpr int kEncodingOffset = 15;
 constexpr int kMappingOffset = 8;
 
-void addEntry(const CmapEntry& entry) {
-  if (!claimed.test(entry.glyph)) {
-    claimed.set(entry.glyph);
-    cmap[entry.glyph] = entry.code;
+void addEntry(CmapReader* reader, const CmapEntry& entry, long number) {
+  if (!reader->claimed.test(entry.glyph)) {
+    reader->claimed.set(entry.glyph);
+    reader->codes[entry.glyph] = entry.code;
   }
-  ++cmapsize;
-  if (cmaplistener != nullptr) {
-    cmaplistener(entry);
+  ++reader->size;
+  if (reader->listener != nullptr && reader->listener->mapping != nullptr) {
+    reader->listener->mapping(reader->listener->context, entry, number);
   }
 }
 
@@ -69,14 +57,82 @@ bool scanMappingLine(Line line, CmapEntry* entry) {
   return true;
 }
 
+bool contains(Line line, const char* text) {
+  const std::size_t n = std::strlen(text);
+  for (std::size_t i = 0; i + n <= line.length; ++i) {
+    if (std::memcmp(line.text + i, text, n) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether the first line of a file looks like UTF-16 text: a byte order
+// mark, or a NUL in its first two bytes.
+bool looksWide(Line line) {
+  const auto* u = reinterpret_cast<const unsigned char*>(line.text);
+  return line.length >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF) ||
+                              u[0] == 0 || u[1] == 0);
+}
+
+// A line of the mapping section that is no mapping line: the listener hears
+// of it when it looks like one.
+void passOver(const CmapReader* reader, Line line, long number) {
+  const CmapListener* listener = reader->listener;
+  if (listener != nullptr && listener->passedOver != nullptr &&
+      (contains(line, "Char") || contains(line, "->"))) {
+    listener->passedOver(listener->context, line, number);
+  }
+}
+
+// The utility's code map.
+CmapReader cmapreader;
+
 }  // namespace
 
+void clearCodeMap(CmapReader* reader) {
+  std::memset(reader->codes, 0, sizeof reader->codes);
+  reader->claimed.reset();
+  reader->size = 0;
+  reader->opened = false;
+  reader->skipped = 0;
+  reader->wide = false;
+}
+
+bool readCodeMap(CmapReader* reader, std::FILE* file, const CmapListener* listener) {
+  clearCodeMap(reader);
+  reader->listener = listener;
+  startLines(&reader->source, file);
+  forEachLine(&reader->source, [reader](Line line, long number) {
+    reader->wide = reader->wide || (number == 1 && looksWide(line));
+    if (opensMappingSection(line)) {
+      reader->opened = true;
+      return false;
+    }
+    CmapEntry entry{};
+    reader->skipped += scanMappingLine(line, &entry) ? 1 : 0;
+    return true;
+  });
+  forEachLine(&reader->source, [reader](Line line, long number) {
+    CmapEntry entry{};
+    if (scanMappingLine(line, &entry)) {
+      addEntry(reader, entry, number);
+    } else {
+      passOver(reader, line, number);
+    }
+    return true;
+  });
+  reader->listener = nullptr;
+  if (reader->source.failed) {
+    clearCodeMap(reader);  // part of a map is no map: the run must not go on with it
+    return false;
+  }
+  return true;
+}
+
 void clearCmap() {
-  std::memset(cmap, 0, sizeof cmap);
-  claimed.reset();
+  clearCodeMap(&cmapreader);
   cmapsize = 0;
-  cmapopened = false;
-  cmapskipped = 0;
 }
 
 int readCmap(const char* path) {
@@ -85,32 +141,12 @@ int readCmap(const char* path) {
     std::printf("CMAP file %s open failed.\n", path);
     return 0;
   }
-  clearCmap();
-  startLines(&cmapfile, file);
-  forEachLine(&cmapfile, [](Line line) {
-    if (opensMappingSection(line)) {
-      cmapopened = true;
-      return false;
-    }
-    CmapEntry entry{};
-    cmapskipped += scanMappingLine(line, &entry) ? 1 : 0;
-    return true;
-  });
-  forEachLine(&cmapfile, [](Line line) {
-    CmapEntry entry{};
-    if (scanMappingLine(line, &entry)) {
-      addEntry(entry);
-    }
-    return true;
-  });
+  const bool read = readCodeMap(&cmapreader, file, nullptr);
   std::fclose(file);
-  if (cmapfile.failed) {
-    clearCmap();  // part of a map is no map: the run must not go on with it
-    return 0;
-  }
-  return 1;
+  cmapsize = cmapreader.size;
+  return read ? 1 : 0;
 }
 
 std::uint16_t getCharCode(int glyphId) {
-  return cmap[static_cast<unsigned>(glyphId) & 0xFFFFu];
+  return codeOf(cmapreader, glyphId);
 }
