@@ -70,9 +70,41 @@ std::string utf8Of(std::uint32_t code) {
   return out;
 }
 
-std::string codeName(std::uint32_t code) {
+int decodeUtf8(const char* text, std::size_t available, std::uint32_t* code) {
+  const auto* u = reinterpret_cast<const unsigned char*>(text);
+  if (available == 0) {
+    return 0;
+  }
+  const int length = u[0] < 0x80             ? 1
+                     : (u[0] & 0xE0) == 0xC0 ? 2
+                     : (u[0] & 0xF0) == 0xE0 ? 3
+                     : (u[0] & 0xF8) == 0xF0 ? 4
+                                             : 0;
+  if (length == 0 || static_cast<std::size_t>(length) > available) {
+    return 0;
+  }
+  std::uint32_t value = length == 1 ? u[0] : u[0] & (0x7Fu >> length);
+  for (int i = 1; i < length; ++i) {
+    if ((u[i] & 0xC0) != 0x80) {
+      return 0;
+    }
+    value = value << 6 | (u[i] & 0x3Fu);
+  }
+  constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < kLeast[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    return 0;
+  }
+  *code = value;
+  return length;
+}
+
+std::string codeNumber(std::uint32_t code) {
   char name[16];
   std::snprintf(name, sizeof name, code > 0xFFFF ? "U+%06X" : "U+%04X",
                 static_cast<unsigned>(code));
-  return prints(code) ? std::string(name) + " " + utf8Of(code) : std::string(name);
+  return name;
+}
+
+std::string codeName(std::uint32_t code) {
+  return prints(code) ? codeNumber(code) + " " + utf8Of(code) : codeNumber(code);
 }

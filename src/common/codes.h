@@ -3,6 +3,7 @@
 #ifndef FONTGRAFT_COMMON_CODES_H
 #define FONTGRAFT_COMMON_CODES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,15 @@ bool isMeantBlank(std::uint32_t code);
 
 // The UTF-8 bytes of `code` (U+FFFD for a surrogate or a code past U+10FFFF).
 std::string utf8Of(std::uint32_t code);
+
+// The character whose UTF-8 bytes start `text`, of which `available` are
+// there: the number of bytes it takes (1 to 4), with the character in `code`;
+// 0 when the bytes are not a well-formed UTF-8 character (an overlong form, a
+// surrogate, a code past U+10FFFF, a sequence cut short).
+int decodeUtf8(const char* text, std::size_t available, std::uint32_t* code);
+
+// "U+4E00": the code alone.
+std::string codeNumber(std::uint32_t code);
 
 // "U+4E00 一": the code and, for a character that prints, the character.
 std::string codeName(std::uint32_t code);

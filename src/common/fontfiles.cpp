@@ -110,9 +110,9 @@ bool readDigestComment(Line line, MapDigest* digest) {
 }
 
 bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<CellGlyph>& glyphs) {
-  // The font box is 14 rows tall and its top is cell row kCellMargin, so its
-  // top lies at y = baselineRow - kCellMargin, counting y upwards from the
-  // baseline (cell row r spans y = baselineRow - 1 - r).
+  // The font box is kAreaSize rows tall and its top is cell row kCellMargin,
+  // so its top lies at y = baselineRow - kCellMargin, counting y upwards from
+  // the baseline (cell row r spans y = baselineRow - 1 - r).
   const int ascent = header.baselineRow;
   const int descent = kCellSize - header.baselineRow;
   const int boxTop = header.baselineRow - kCellMargin;
@@ -121,15 +121,15 @@ bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<C
   std::fprintf(file,
                "FONT -fontgraft-%s-Medium-R-Normal--%d-%d-72-72-C-160-ISO10646-1\n"
                "SIZE %d 72 72\n"
-               "FONTBOUNDINGBOX 14 14 0 %d\n"
+               "FONTBOUNDINGBOX %d %d 0 %d\n"
                "STARTPROPERTIES 3\n"
                "FONT_ASCENT %d\n"
                "FONT_DESCENT %d\n"
                "PIXEL_SIZE %d\n"
                "ENDPROPERTIES\n"
                "CHARS %lu\n",
-               family.c_str(), header.pixelSize, header.pixelSize * 10, header.pixelSize,
-               boxTop - 14, ascent, descent, header.pixelSize,
+               family.c_str(), header.pixelSize, header.pixelSize * 10, header.pixelSize, kAreaSize,
+               kAreaSize, boxTop - kAreaSize, ascent, descent, header.pixelSize,
                static_cast<unsigned long>(glyphs.size()));
   for (const CellGlyph& glyph : glyphs) {
     const Ink ink = inkOf(glyph);

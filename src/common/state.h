@@ -29,6 +29,10 @@ extern int bmpbuf[kCellSize];
 // by it, so that what one writes the other puts back. Sums are taken in 64
 // bits so that no value of a font can overflow them.
 constexpr int kCellMargin = 2;
+
+// The part of the cell right of and below the margin, where a font whose box
+// is this tall and whose glyphs start at x offset 0 stands.
+constexpr int kAreaSize = kCellSize - kCellMargin;
 constexpr long long cellRowOfGlyphTop(long long fontTop, long long glyphTop) {
   return fontTop - glyphTop + kCellMargin;
 }

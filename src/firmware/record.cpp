@@ -26,37 +26,56 @@ constexpr std::array<std::uint64_t, 256> makeSpread() {
 }
 constexpr std::array<std::uint64_t, 256> kSpread = makeSpread();
 
-}  // namespace
-
-void convBDF2KUVRA() {
+// Packs rows of either width into `record`.
+template <typename Row>
+inline void pack(const Row* rows, std::uint8_t* record) {
   // The record in four strips of 8 bytes: upper band columns 0-7 and 8-15,
   // then lower band columns 0-7 and 8-15.
   std::uint64_t strips[4] = {0, 0, 0, 0};
   for (int r = 0; r < kCellSize; ++r) {
-    const auto row = static_cast<unsigned>(bmpbuf[r]);
+    const auto row = static_cast<unsigned>(rows[r]);
     const auto left = static_cast<std::size_t>(r / kBandRows) * 2;  // strip of columns 0-7
     const int j = r % kBandRows;
     strips[left] |= kSpread[(row >> 8) & 0xFFu] << j;
     strips[left + 1] |= kSpread[row & 0xFFu] << j;
   }
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  std::memcpy(fntbuf, strips, sizeof strips);  // byte k of a strip: bits 8k to 8k + 7
+  std::memcpy(record, strips, sizeof strips);  // byte k of a strip: bits 8k to 8k + 7
 #else
   for (int k = 0; k < kRecordSize; ++k) {
-    fntbuf[k] = static_cast<std::uint8_t>(strips[k / 8] >> (8 * (k % 8)));
+    record[k] = static_cast<std::uint8_t>(strips[k / 8] >> (8 * (k % 8)));
   }
 #endif
   static_assert(kRecordSize == 2 * kColumns, "two bands of 16 column bytes");
 }
 
-void convKUVRA2BDF() {
+template <typename Row>
+inline void unpack(const std::uint8_t* record, Row* rows) {
   for (int r = 0; r < kCellSize; ++r) {
-    const std::uint8_t* band = fntbuf + (r / kBandRows) * kColumns;
+    const std::uint8_t* band = record + (r / kBandRows) * kColumns;
     const int bit = r % kBandRows;
-    int row = 0;
+    unsigned row = 0;
     for (int c = 0; c < kColumns; ++c) {
-      row = row << 1 | ((band[c] >> bit) & 1);
+      row = row << 1 | ((band[c] >> bit) & 1u);
     }
-    bmpbuf[r] = row;
+    rows[r] = static_cast<Row>(row);
   }
+}
+
+}  // namespace
+
+void packRecord(const std::uint16_t* rows, std::uint8_t* record) {
+  pack(rows, record);
+}
+
+void unpackRecord(const std::uint8_t* record, std::uint16_t* rows) {
+  unpack(record, rows);
+}
+
+void convBDF2KUVRA() {
+  pack(bmpbuf, fntbuf);
+}
+
+void convKUVRA2BDF() {
+  unpack(fntbuf, bmpbuf);
 }

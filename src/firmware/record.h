@@ -8,7 +8,25 @@
 #ifndef FONTGRAFT_FIRMWARE_RECORD_H
 #define FONTGRAFT_FIRMWARE_RECORD_H
 
-// Packs `bmpbuf` into `fntbuf`, setting all 32 bytes.
+#include <cstdint>
+
+#include "common/state.h"
+
+// A cell as the tools hold it: kCellSize rows, row 0 at the top, bit 15 of a
+// row its leftmost pixel (column 0).
+
+// The pixel at `row`, `column` of the cell `rows`.
+inline bool pixelAt(const std::uint16_t* rows, int row, int column) {
+  return ((rows[row] >> (kCellSize - 1 - column)) & 1u) != 0;
+}
+
+// Packs the cell `rows` into the kRecordSize bytes of `record`.
+void packRecord(const std::uint16_t* rows, std::uint8_t* record);
+
+// The inverse: unpacks the record into the kCellSize rows of `rows`.
+void unpackRecord(const std::uint8_t* record, std::uint16_t* rows);
+
+// The utility's glyph: packs `bmpbuf` into `fntbuf`.
 void convBDF2KUVRA();
 
 // The inverse: unpacks `fntbuf` into `bmpbuf`, setting all 16 rows.

@@ -14,12 +14,14 @@
 #include "common/state.h"
 
 constexpr std::uint32_t kTableStart = 0x34C928;
-constexpr std::uint32_t kLastSlot = 0x54C908;  // slot of code 0xFFFF
 
 // Slot address of character code `code`.
 constexpr std::uint32_t slotAddress(std::uint16_t code) {
-  return kTableStart + static_cast<std::uint32_t>(code) * 32u;
+  return kTableStart + static_cast<std::uint32_t>(code) * kRecordSize;
 }
+
+constexpr std::uint32_t kLastSlot = slotAddress(kCodes - 1);  // 0x54C908, the slot of code 0xFFFF
+static_assert(kLastSlot == 0x54C908, "the table ends 2 MiB after its start");
 
 // 1 when `address` lies between the first and the last slot address, bounds
 // included; otherwise 0.

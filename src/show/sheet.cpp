@@ -50,7 +50,7 @@ Layout layoutFor(int scale) {
 // One pixel row of the page, a byte per pixel (libpng packs them to 2 bits),
 // and the cells of the row of the sheet being drawn.
 png_byte pixels[kMaxSheetScale * 19 + kPerRow * (kCellSize * kMaxSheetScale + 1) + 1];
-int cells[kPerRow][kCellSize];
+std::uint16_t cells[kPerRow][kCellSize];
 png_byte fills[kPerRow];  // kPaper for a drawn cell, else the colour it is filled with
 
 // Inks row `y` (0..4) of hex digit `digit` from page column x, in label
@@ -80,9 +80,7 @@ void loadCells(const SheetRange& range, int rowStart) {
       fills[i] = kMissing;
     } else {
       fills[i] = kPaper;
-      std::memcpy(fntbuf, range.records[index], kRecordSize);
-      convKUVRA2BDF();
-      std::memcpy(cells[i], bmpbuf, sizeof cells[i]);
+      unpackRecord(range.records[index], cells[i]);
     }
   }
 }
@@ -102,7 +100,7 @@ void drawCellsRow(const Layout& layout, int rowStart, int y) {
   for (int i = 0; i < kPerRow; ++i) {
     for (int x = 0; x < kCellSize; ++x) {
       png_byte colour = fills[i];
-      if (colour == kPaper && ((cells[i][y / layout.scale] >> (kCellSize - 1 - x)) & 1) != 0) {
+      if (colour == kPaper && pixelAt(cells[i], y / layout.scale, x)) {
         colour = kInk;
       }
       std::memset(p, colour, static_cast<std::size_t>(layout.scale));
@@ -169,7 +167,7 @@ void writeSheetRows(png_structp png, const void* what) {
 // The sample's cells, unpacked before the first row is written.
 struct SampleCell {
   bool missing;
-  int rows[kCellSize];
+  std::uint16_t rows[kCellSize];
 };
 struct SampleCells {
   std::vector<std::vector<SampleCell>> lines;
@@ -191,8 +189,7 @@ void writeSampleRows(png_structp png, const void* what) {
       png_byte* p = samplePixels;
       for (const SampleCell& cell : line) {
         for (int x = 0; x < kCellSize; ++x) {
-          const bool ink =
-              !cell.missing && ((cell.rows[y / scale] >> (kCellSize - 1 - x)) & 1) != 0;
+          const bool ink = !cell.missing && pixelAt(cell.rows, y / scale, x);
           std::memset(p,
                       cell.missing ? kMissing
                       : ink        ? kInk
@@ -293,9 +290,7 @@ bool writeSample(std::FILE* file, const std::vector<SampleLine>& lines, int scal
     for (const std::uint8_t* record : line) {
       SampleCell cell{record == nullptr, {}};
       if (record != nullptr) {
-        std::memcpy(fntbuf, record, kRecordSize);
-        convKUVRA2BDF();
-        std::copy(std::begin(bmpbuf), std::end(bmpbuf), cell.rows);
+        unpackRecord(record, cell.rows);
       }
       sample.lines.back().push_back(cell);
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/cli.h"
+#include "common/codes.h"
 #include "common/fontfiles.h"
 #include "common/outfile.h"
 #include "common/scan.h"
@@ -24,6 +25,10 @@
 namespace {
 
 constexpr int kDefaultScale = 4;
+
+// Where a font saved from an image has its baseline: two rows above the
+// cell's bottom, as 16-pixel fonts draw it.
+constexpr int kSavedBaselineRow = kCellSize - 2;
 
 const char kProgram[] = "fontgraft-show";
 
@@ -84,20 +89,12 @@ std::string reason(int error) {
 // Reads a code: hex digits, optionally after "U+" or "0x", at most 0xFFFF; or
 // one character in UTF-8 that is not a hex digit.
 bool parseCode(const char* text, std::uint16_t* code) {
-  const auto* u = reinterpret_cast<const unsigned char*>(text);
   const std::size_t length = std::strlen(text);
-  if (length == 1 && hexDigitValue(u[0]) < 0 && u[0] < 0x80) {
-    *code = u[0];
-    return true;
-  }
-  if (length == 2 && (u[0] & 0xE0) == 0xC0 && (u[1] & 0xC0) == 0x80 && u[0] >= 0xC2) {
-    *code = static_cast<std::uint16_t>((u[0] & 0x1F) << 6 | (u[1] & 0x3F));
-    return true;
-  }
-  if (length == 3 && (u[0] & 0xF0) == 0xE0 && (u[1] & 0xC0) == 0x80 && (u[2] & 0xC0) == 0x80) {
-    const unsigned value = (u[0] & 0x0Fu) << 12 | (u[1] & 0x3Fu) << 6 | (u[2] & 0x3Fu);
-    *code = static_cast<std::uint16_t>(value);
-    return value >= 0x800 && (value < 0xD800 || value > 0xDFFF);
+  std::uint32_t character = 0;
+  if (length > 0 && decodeUtf8(text, length, &character) == static_cast<int>(length) &&
+      hexDigitValue(static_cast<unsigned char>(text[0])) < 0) {
+    *code = static_cast<std::uint16_t>(character);
+    return character < kCodes;
   }
   return parseHexCode(text, code);
 }
@@ -117,17 +114,6 @@ bool parseScale(const char* text, int* scale) {
   return true;
 }
 
-std::string codeName(std::uint16_t code) {
-  char name[8];
-  std::snprintf(name, sizeof name, "U+%04X", code);
-  return name;
-}
-
-// "1 character", "2 characters".
-std::string count(long n, const char* thing) {
-  return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
-}
-
 // Where the PNG sheet of the range goes: the path for one page, else a file
 // for each page.
 std::vector<std::string> pngPaths(const Request& request);
@@ -135,33 +121,20 @@ std::vector<std::string> pngPaths(const Request& request);
 // The characters of a sample text, line by line: UTF-8, with a newline or the
 // two characters "\n" between lines. False when the text is not UTF-8.
 bool decodeSample(const char* text, std::vector<std::vector<std::uint32_t>>* lines) {
-  const auto* u = reinterpret_cast<const unsigned char*>(text);
   lines->assign(1, {});
-  while (*u != '\0') {
-    if (*u == '\n' || (u[0] == '\\' && u[1] == 'n')) {
-      u += *u == '\n' ? 1 : 2;
+  for (std::size_t at = 0, length = std::strlen(text); at < length;) {
+    if (text[at] == '\n' || (text[at] == '\\' && text[at + 1] == 'n')) {
+      at += text[at] == '\n' ? 1 : 2;
       lines->emplace_back();
       continue;
     }
-    const int length = *u < 0x80             ? 1
-                       : (*u & 0xE0) == 0xC0 ? 2
-                       : (*u & 0xF0) == 0xE0 ? 3
-                       : (*u & 0xF8) == 0xF0 ? 4
-                                             : 0;
-    std::uint32_t code = length == 1 ? *u : *u & (0x7Fu >> length);
-    for (int i = 1; i < length; ++i) {
-      if ((u[i] & 0xC0) != 0x80) {
-        return false;  // also at the text's end, whose NUL is no continuation byte
-      }
-      code = code << 6 | (u[i] & 0x3Fu);
-    }
-    constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (length == 0 || code < kLeast[length] || code > 0x10FFFF ||
-        (code >= 0xD800 && code <= 0xDFFF)) {
+    std::uint32_t code = 0;
+    const int taken = decodeUtf8(text + at, length - at, &code);
+    if (taken == 0) {
       return false;
     }
     lines->back().push_back(code);
-    u += length;
+    at += static_cast<std::size_t>(taken);
   }
   return true;
 }
@@ -260,8 +233,8 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
     request->last = request->first;
   }
   if (request->last < request->first) {
-    return fail("the range runs backwards: " + codeName(request->last) + " comes before " +
-                codeName(request->first));
+    return fail("the range runs backwards: " + codeNumber(request->last) + " comes before " +
+                codeNumber(request->first));
   }
   if (request->sample != nullptr && !decodeSample(request->sample, &request->sampleLines)) {
     return fail("the sample is not UTF-8 text");
@@ -299,11 +272,11 @@ void printText(const Request& request, int present) {
     if (index >= present) {
       continue;
     }
-    std::memcpy(fntbuf, records[index], kRecordSize);
-    convKUVRA2BDF();
+    std::uint16_t rows[kCellSize];
+    unpackRecord(records[index], rows);
     for (int r = 0; r < kCellSize; ++r) {
       for (int c = 0; c < kCellSize; ++c) {
-        line[c] = ((bmpbuf[r] >> (kCellSize - 1 - c)) & 1) != 0 ? '#' : '.';
+        line[c] = pixelAt(rows, r, c) ? '#' : '.';
       }
       line[kCellSize] = '\n';
       std::fwrite(line, 1, kCellSize + 1, stdout);
@@ -416,15 +389,11 @@ int writeFont(const Request& request, int present, Outputs* outputs) {
     if (index >= present) {
       break;  // past the end of the image
     }
-    std::memcpy(fntbuf, records[index], kRecordSize);
-    convKUVRA2BDF();
-    CellGlyph glyph{static_cast<std::uint16_t>(code), {}, 16};
-    for (int r = 0; r < kCellSize; ++r) {
-      glyph.rows[r] = static_cast<std::uint16_t>(bmpbuf[r]);
-    }
+    CellGlyph glyph{static_cast<std::uint16_t>(code), {}, kCellSize};
+    unpackRecord(records[index], glyph.rows);
     glyphs.push_back(glyph);
   }
-  const FontHeader header{"Firmware", 16, 14};
+  const FontHeader header{"Firmware", kCellSize, kSavedBaselineRow};
   if (outputs->open("BDF file ", request.bdf) != 0) {
     return 1;
   }
@@ -461,22 +430,17 @@ std::vector<SampleLine> sampleCells(const Request& request, int present, long* a
 void printSample(const std::vector<SampleLine>& lines) {
   std::string row;
   for (const SampleLine& line : lines) {
-    std::vector<std::array<int, kCellSize>> cells;
-    for (const std::uint8_t* record : line) {
-      cells.emplace_back();
-      if (record != nullptr) {
-        std::memcpy(fntbuf, record, kRecordSize);
-        convKUVRA2BDF();
-        std::copy(std::begin(bmpbuf), std::end(bmpbuf), cells.back().begin());
+    std::vector<std::array<std::uint16_t, kCellSize>> cells(line.size());
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line[i] != nullptr) {
+        unpackRecord(line[i], cells[i].data());
       }
     }
     for (int r = 0; r < kCellSize; ++r) {
       row.clear();
       for (std::size_t i = 0; i < line.size(); ++i) {
         for (int c = 0; c < kCellSize; ++c) {
-          const bool ink =
-              ((cells[i][static_cast<std::size_t>(r)] >> (kCellSize - 1 - c)) & 1) != 0;
-          row += line[i] == nullptr ? '?' : ink ? '#' : '.';
+          row += line[i] == nullptr ? '?' : pixelAt(cells[i].data(), r, c) ? '#' : '.';
         }
       }
       row += '\n';
@@ -524,7 +488,7 @@ int drawSample(const Request& request, int present, Outputs* outputs) {
                ? (why.empty() ? "" : ", ") + std::to_string(past) + " past the end of the image"
                : "";
     std::fprintf(stderr, "%s: %s of the sample drawn as marked empty cells (%s)\n", kProgram,
-                 count(above + past, "character").c_str(), why.c_str());
+                 countOf(above + past, "character").c_str(), why.c_str());
   }
   return 0;
 }
