@@ -538,8 +538,9 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
       request->cmap = argv[++i];
     }
   }
+  constexpr int kListOption = 0;
   static const std::vector<OptionRule> kOptions = {
-      {"--help", "-h", false}, {"--version", nullptr, false}, {"--list", nullptr, false}};
+      kHelpRule, kVersionRule, {"--list", nullptr, false, kListOption}};
   std::vector<Argument> arguments;
   std::string error;
   if (!splitArguments(static_cast<int>(words.size()), words.data(), kOptions, &arguments, &error)) {
@@ -547,15 +548,12 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
   }
   std::vector<const char*> files;
   for (const Argument& argument : arguments) {
-    const std::string name = argument.option != nullptr ? argument.option->name : "";
-    if (name == "--help") {
-      return printText(kProgram, kHelp);
+    const int common = takeCommonOption(kProgram, argument, kHelp);
+    if (common >= 0) {
+      return common;
     }
-    if (name == "--version") {
-      return printVersion(kProgram);
-    }
-    if (name == "--list") {
-      request->listing = true;
+    if (argument.option != nullptr) {
+      request->listing = true;  // the one option of its own
     } else {
       files.push_back(argument.value);
     }

@@ -78,3 +78,17 @@ int printText(const char* program, const std::string& text) {
 int printVersion(const char* program) {
   return printText(program, std::string(program) + " " + FONTGRAFT_VERSION + "\n");
 }
+
+int takeCommonOption(const char* program, const Argument& argument, const std::string& help) {
+  if (argument.option == nullptr) {
+    return -1;
+  }
+  switch (argument.option->id) {
+    case kHelpOption:
+      return printText(program, help);
+    case kVersionOption:
+      return printVersion(program);
+    default:
+      return -1;
+  }
+}

@@ -12,7 +12,14 @@ struct OptionRule {
   const char* name;   // "--size"
   const char* alias;  // "-v", or nullptr
   bool takesValue;
+  int id;  // what the tool does with it: its own number, or one of those below
 };
+
+// The options every tool takes, with the ids they have in its table.
+constexpr int kHelpOption = -1;
+constexpr int kVersionOption = -2;
+constexpr OptionRule kHelpRule = {"--help", "-h", false, kHelpOption};
+constexpr OptionRule kVersionRule = {"--version", nullptr, false, kVersionOption};
 
 // One word of the command line as the tool reads it: an option with its
 // value (nullptr for one that takes none), or an operand (`option` nullptr).
@@ -41,6 +48,10 @@ int printText(const char* program, const std::string& text);
 
 // Prints the line "<program> <version>" as printText does.
 int printVersion(const char* program);
+
+// For --help and --version: prints `help` or the version and returns the exit
+// status; -1 for any other option.
+int takeCommonOption(const char* program, const Argument& argument, const std::string& help);
 
 // Checks standard output at the end of a run: 0 when everything printed was
 // written, else 1 with one error line.

@@ -106,74 +106,85 @@ bool parseRange(const std::string& text, std::pair<std::uint32_t, std::uint32_t>
   return true;
 }
 
-const std::vector<OptionRule> kOptions = {
-    {"--face", nullptr, true},        {"--size", nullptr, true},      {"--codes", nullptr, true},
-    {"--render", nullptr, true},      {"--threshold", nullptr, true}, {"--fill", nullptr, false},
-    {"--list-faces", nullptr, false}, {"--verbose", "-v", false},     {"--help", "-h", false},
-    {"--version", nullptr, false},
+enum ConvertOption {
+  kFaceOption,
+  kSizeOption,
+  kCodesOption,
+  kRenderOption,
+  kThresholdOption,
+  kFillOption,
+  kListFacesOption,
+  kVerboseOption
 };
 
-// Fills `request` from the command line. Returns -1 to go on, else the exit
-// status (after the help, the version or an error).
-int parseArguments(int argc, const char* const* argv, Request* request) {
-  std::vector<Argument> arguments;
-  std::string error;
-  if (!splitArguments(argc, argv, kOptions, &arguments, &error)) {
-    return failRun(kProgram, error);
+const std::vector<OptionRule> kOptions = {
+    kHelpRule,
+    kVersionRule,
+    {"--face", nullptr, true, kFaceOption},
+    {"--size", nullptr, true, kSizeOption},
+    {"--codes", nullptr, true, kCodesOption},
+    {"--render", nullptr, true, kRenderOption},
+    {"--threshold", nullptr, true, kThresholdOption},
+    {"--fill", nullptr, false, kFillOption},
+    {"--list-faces", nullptr, false, kListFacesOption},
+    {"--verbose", "-v", false, kVerboseOption},
+};
+
+bool parseRendering(const char* text, Rendering* rendering) {
+  static const std::map<std::string, Rendering> kModes = {{"auto", Rendering::kAuto},
+                                                          {"hinted", Rendering::kHinted},
+                                                          {"unhinted", Rendering::kUnhinted},
+                                                          {"grey", Rendering::kGrey},
+                                                          {"best", Rendering::kBest}};
+  const auto mode = kModes.find(text);
+  if (mode == kModes.end()) {
+    return false;
   }
-  std::vector<std::string> files;
-  for (const Argument& argument : arguments) {
-    const std::string name = argument.option != nullptr ? argument.option->name : "";
-    const char* value = argument.value;
-    if (argument.option == nullptr) {
-      files.push_back(value);
-    } else if (name == "--help") {
-      return printText(kProgram, kHelp);
-    } else if (name == "--version") {
-      return printVersion(kProgram);
-    } else if (name == "--face") {
-      if (*value == '\0') {
-        return failRun(kProgram, "bad face \"\": give its number or its name (see --list-faces)");
-      }
-      request->face = value;
-    } else if (name == "--size") {
-      if (!parseNumber(value, 1, 64, &request->sizing.size)) {
-        return failRun(kProgram,
-                       "bad size \"" + std::string(value) + "\": give pixels per em from 1 to 64");
-      }
-    } else if (name == "--codes") {
-      std::pair<std::uint32_t, std::uint32_t> range;
-      if (!parseRange(value, &range)) {
-        return failRun(kProgram,
-                       "bad codes \"" + std::string(value) +
-                           "\": give hex codes FIRST-LAST from 0 to FFFF, such as 4E00-9FFF");
-      }
+  *rendering = mode->second;
+  return true;
+}
+
+// Takes one option into `request`: "" to go on, else what is wrong with it.
+std::string takeOption(int id, const char* value, Request* request) {
+  const std::string given = value != nullptr ? value : "";
+  std::pair<std::uint32_t, std::uint32_t> range;
+  switch (id) {
+    case kFaceOption:
+      request->face = given;
+      return given.empty() ? "bad face \"\": give its number or its name (see --list-faces)" : "";
+    case kSizeOption:
+      return parseNumber(value, 1, 64, &request->sizing.size)
+                 ? ""
+                 : "bad size \"" + given + "\": give pixels per em from 1 to 64";
+    case kCodesOption:
       request->ranges.push_back(range);
-    } else if (name == "--render") {
-      static const std::map<std::string, Rendering> kModes = {{"auto", Rendering::kAuto},
-                                                              {"hinted", Rendering::kHinted},
-                                                              {"unhinted", Rendering::kUnhinted},
-                                                              {"grey", Rendering::kGrey},
-                                                              {"best", Rendering::kBest}};
-      const auto mode = kModes.find(value);
-      if (mode == kModes.end()) {
-        return failRun(kProgram, "bad rendering \"" + std::string(value) +
-                                     "\": give auto, unhinted, hinted, grey or best");
-      }
-      request->sizing.rendering = mode->second;
-    } else if (name == "--threshold") {
-      if (!parseNumber(value, 1, 255, &request->sizing.threshold)) {
-        return failRun(kProgram,
-                       "bad threshold \"" + std::string(value) + "\": give a number from 1 to 255");
-      }
-    } else if (name == "--fill") {
+      return parseRange(given, &request->ranges.back())
+                 ? ""
+                 : "bad codes \"" + given +
+                       "\": give hex codes FIRST-LAST from 0 to FFFF, such as 4E00-9FFF";
+    case kRenderOption:
+      return parseRendering(value, &request->sizing.rendering)
+                 ? ""
+                 : "bad rendering \"" + given + "\": give auto, unhinted, hinted, grey or best";
+    case kThresholdOption:
+      return parseNumber(value, 1, 255, &request->sizing.threshold)
+                 ? ""
+                 : "bad threshold \"" + given + "\": give a number from 1 to 255";
+    case kFillOption:
       request->sizing.fill = true;
-    } else if (name == "--list-faces") {
+      return "";
+    case kListFacesOption:
       request->listFaces = true;
-    } else if (name == "--verbose") {
+      return "";
+    default:
       request->verbose = true;
-    }
+      return "";
   }
+}
+
+// Takes the operands: the font file and the two files to write, or, with
+// --list-faces, the font file alone.
+int takeFiles(const std::vector<std::string>& files, Request* request) {
   if (request->listFaces) {
     if (files.size() != 1) {
       return failRun(kProgram, "give the one font file whose faces to list (see --help)");
@@ -189,6 +200,32 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
   request->bdf = files[1];
   request->cmap = files[2];
   return -1;
+}
+
+// Fills `request` from the command line. Returns -1 to go on, else the exit
+// status (after the help, the version or an error).
+int parseArguments(int argc, const char* const* argv, Request* request) {
+  std::vector<Argument> arguments;
+  std::string error;
+  if (!splitArguments(argc, argv, kOptions, &arguments, &error)) {
+    return failRun(kProgram, error);
+  }
+  std::vector<std::string> files;
+  for (const Argument& argument : arguments) {
+    const int common = takeCommonOption(kProgram, argument, kHelp);
+    if (common >= 0) {
+      return common;
+    }
+    if (argument.option == nullptr) {
+      files.push_back(argument.value);
+      continue;
+    }
+    error = takeOption(argument.option->id, argument.value, request);
+    if (!error.empty()) {
+      return failRun(kProgram, error);
+    }
+  }
+  return takeFiles(files, request);
 }
 
 // "41,635"

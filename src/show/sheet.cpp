@@ -53,14 +53,47 @@ png_byte pixels[kMaxSheetScale * 19 + kPerRow * (kCellSize * kMaxSheetScale + 1)
 std::uint16_t cells[kPerRow][kCellSize];
 png_byte fills[kPerRow];  // kPaper for a drawn cell, else the colour it is filled with
 
+// The other characters of the labels that name a sample's inputs, in the
+// same 3 x 5 pixels; lower-case letters are drawn as capitals, and any
+// character without a glyph as '?'.
+constexpr char kLabelCharacters[] = "GHIJKLMNOPQRSTUVWXYZ .,-_/\\:;()[]+=!?'\"#%*@~<>|`^{}$&";
+constexpr std::uint16_t kLabelGlyphs[] = {
+    034553, 055755, 072227, 011152, 055655, 044447, 057755, 065555, 025552, 065644, 025563,
+    065655, 034216, 072222, 055557, 055552, 055775, 055255, 055222, 071247, 000000, 000002,
+    000024, 000700, 000007, 011244, 044211, 002020, 002024, 012221, 042224, 032223, 062226,
+    002720, 007070, 022202, 071202, 022000, 055000, 057575, 041241, 052725, 075547, 003600,
+    012421, 042124, 022222, 042000, 025000, 032623, 062326, 036236, 025253};
+static_assert(sizeof kLabelGlyphs / sizeof kLabelGlyphs[0] == sizeof kLabelCharacters - 1,
+              "a glyph for every label character");
+
+std::uint16_t labelGlyph(char c) {
+  if (c >= 'a' && c <= 'z') {
+    c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (c >= '0' && c <= '9') {
+    return kDigits[c - '0'];
+  }
+  if (c >= 'A' && c <= 'F') {
+    return kDigits[c - 'A' + 10];
+  }
+  const char* at = std::strchr(kLabelCharacters, c);
+  return c != '\0' && at != nullptr ? kLabelGlyphs[at - kLabelCharacters] : labelGlyph('?');
+}
+
+// Inks row `y` (0..4) of the 3 x 5 label glyph `glyph` into `row` from
+// column x, in label pixels `size` wide.
+void drawLabelRow(png_byte* row, std::uint16_t glyph, int y, int x, int size) {
+  for (int column = 0; column < 3; ++column) {
+    if ((glyph >> ((4 - y) * 3 + 2 - column) & 1) != 0) {
+      std::memset(row + x + column * size, kInk, static_cast<std::size_t>(size));
+    }
+  }
+}
+
 // Inks row `y` (0..4) of hex digit `digit` from page column x, in label
 // pixels `size` wide.
 void drawDigit(int digit, int y, int x, int size) {
-  for (int column = 0; column < 3; ++column) {
-    if ((kDigits[digit] >> ((4 - y) * 3 + 2 - column) & 1) != 0) {
-      std::memset(pixels + x + column * size, kInk, static_cast<std::size_t>(size));
-    }
-  }
+  drawLabelRow(pixels, kDigits[digit], y, x, size);
 }
 
 // Fills `pixels` with a blank row: paper in the left margin, grid beyond.
@@ -164,14 +197,16 @@ void writeSheetRows(png_structp png, const void* what) {
   writeRows(png, *page->range, page->layout);
 }
 
-// The sample's cells, unpacked before the first row is written.
+// The sample's cells, unpacked before the first row is written, block by
+// block, each block under the band with its label when it has one.
 struct SampleCell {
   bool missing;
   std::uint16_t rows[kCellSize];
 };
 struct SampleCells {
-  std::vector<std::vector<SampleCell>> lines;
-  int width;  // cells in the longest line
+  std::vector<std::string> labels;
+  std::vector<std::vector<std::vector<SampleCell>>> blocks;
+  int width;  // pixels
   int scale;
 };
 
@@ -179,13 +214,37 @@ struct SampleCells {
 constexpr int kMaxSampleSide = kMaxPageHeight;
 png_byte samplePixels[kMaxSampleSide];
 
-void writeSampleRows(png_structp png, const void* what) {
-  const auto* sample = static_cast<const SampleCells*>(what);
-  const int scale = sample->scale;
-  const std::size_t rowBytes = static_cast<std::size_t>(sample->width * kCellSize * scale);
-  for (const std::vector<SampleCell>& line : sample->lines) {
+// A label's band: the label pixel size, and its height and width.
+int labelPixel(int scale) {
+  return (scale + 1) / 2;
+}
+int labelBand(int scale) {
+  return 9 * labelPixel(scale);
+}
+int labelWidth(const std::string& label, int scale) {
+  return static_cast<int>(4 * label.size() + 3) * labelPixel(scale);
+}
+
+void writeLabelRows(png_structp png, const std::string& label, int width, int scale) {
+  const int size = labelPixel(scale);
+  for (int y = 0; y < labelBand(scale); ++y) {
+    std::memset(samplePixels, kPaper, static_cast<std::size_t>(width));
+    const int glyphRow = y / size - 2;  // two label pixels above the glyphs
+    for (std::size_t i = 0; glyphRow >= 0 && glyphRow < 5 && i < label.size(); ++i) {
+      const int x = static_cast<int>(4 * i + 2) * size;
+      if (x + 3 * size <= width) {
+        drawLabelRow(samplePixels, labelGlyph(label[i]), glyphRow, x, size);
+      }
+    }
+    png_write_row(png, samplePixels);
+  }
+}
+
+void writeSampleLines(png_structp png, const std::vector<std::vector<SampleCell>>& lines, int width,
+                      int scale) {
+  for (const std::vector<SampleCell>& line : lines) {
     for (int y = 0; y < kCellSize * scale; ++y) {
-      std::memset(samplePixels, kPaper, rowBytes);
+      std::memset(samplePixels, kPaper, static_cast<std::size_t>(width));
       png_byte* p = samplePixels;
       for (const SampleCell& cell : line) {
         for (int x = 0; x < kCellSize; ++x) {
@@ -200,6 +259,16 @@ void writeSampleRows(png_structp png, const void* what) {
       }
       png_write_row(png, samplePixels);
     }
+  }
+}
+
+void writeSampleRows(png_structp png, const void* what) {
+  const auto* sample = static_cast<const SampleCells*>(what);
+  for (std::size_t b = 0; b < sample->blocks.size(); ++b) {
+    if (!sample->labels[b].empty()) {
+      writeLabelRows(png, sample->labels[b], sample->width, sample->scale);
+    }
+    writeSampleLines(png, sample->blocks[b], sample->width, sample->scale);
   }
 }
 
@@ -271,33 +340,53 @@ int sampleCellsFit(int scale) {
   return kMaxSampleSide / (kCellSize * scale);
 }
 
-bool writeSample(std::FILE* file, const std::vector<SampleLine>& lines, int scale,
+bool sampleFits(const std::vector<SampleBlock>& blocks, int scale, int* width, int* height) {
+  *width = 1;
+  *height = 0;
+  for (const SampleBlock& block : blocks) {
+    for (const SampleLine& line : block.lines) {
+      *width = std::max(*width, static_cast<int>(line.size()) * kCellSize * scale);
+    }
+    if (!block.label.empty()) {
+      *width = std::max(*width, labelWidth(block.label, scale));
+      *height += labelBand(scale);
+    }
+    *height += static_cast<int>(block.lines.size()) * kCellSize * scale;
+  }
+  *width = std::min(*width, kMaxSampleSide);  // a label too long for the page is cut
+  return scale >= 1 && scale <= kMaxSheetScale && *height > 0 && *height <= kMaxSampleSide &&
+         std::all_of(blocks.begin(), blocks.end(), [scale](const SampleBlock& block) {
+           return std::all_of(block.lines.begin(), block.lines.end(), [scale](const auto& line) {
+             return line.size() <= static_cast<std::size_t>(sampleCellsFit(scale));
+           });
+         });
+}
+
+bool writeSample(std::FILE* file, const std::vector<SampleBlock>& blocks, int scale,
                  const char** reason) {
   std::snprintf(pngMessage, sizeof pngMessage, "%s", "the sample does not fit a page");
   *reason = pngMessage;
-  std::size_t widest = 1;
-  for (const SampleLine& line : lines) {
-    widest = std::max(widest, line.size());
-  }
-  const int fit = scale >= 1 && scale <= kMaxSheetScale ? sampleCellsFit(scale) : 0;
-  if (widest > static_cast<std::size_t>(fit) || lines.empty() ||
-      lines.size() > static_cast<std::size_t>(fit)) {
+  int width = 0;
+  int height = 0;
+  if (!sampleFits(blocks, scale, &width, &height)) {
     return false;
   }
-  SampleCells sample{{}, static_cast<int>(widest), scale};
-  for (const SampleLine& line : lines) {
-    sample.lines.emplace_back();
-    for (const std::uint8_t* record : line) {
-      SampleCell cell{record == nullptr, {}};
-      if (record != nullptr) {
-        unpackRecord(record, cell.rows);
+  SampleCells sample{{}, {}, width, scale};
+  for (const SampleBlock& block : blocks) {
+    sample.labels.push_back(block.label);
+    sample.blocks.emplace_back();
+    for (const SampleLine& line : block.lines) {
+      sample.blocks.back().emplace_back();
+      for (const std::uint8_t* record : line) {
+        SampleCell cell{record == nullptr, {}};
+        if (record != nullptr) {
+          unpackRecord(record, cell.rows);
+        }
+        sample.blocks.back().back().push_back(cell);
       }
-      sample.lines.back().push_back(cell);
     }
   }
-  const int side = kCellSize * scale;
-  return writePng(file, side * sample.width, side * static_cast<int>(lines.size()), writeSampleRows,
-                  &sample, reason);
+  return writePng(file, width, height, writeSampleRows, &sample, reason);
 }
 
 #else
@@ -320,7 +409,14 @@ int sampleCellsFit(int /*scale*/) {
   return 0;
 }
 
-bool writeSample(std::FILE* /*file*/, const std::vector<SampleLine>& /*lines*/, int /*scale*/,
+bool sampleFits(const std::vector<SampleBlock>& /*blocks*/, int /*scale*/, int* width,
+                int* height) {
+  *width = 0;
+  *height = 0;
+  return false;
+}
+
+bool writeSample(std::FILE* /*file*/, const std::vector<SampleBlock>& /*blocks*/, int /*scale*/,
                  const char** reason) {
   *reason = "this build has no PNG output";
   return false;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "common/state.h"
@@ -42,15 +43,26 @@ bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char*
 // nullptr for a character the image has no slot for.
 using SampleLine = std::vector<const std::uint8_t*>;
 
-// The most cells a sample may have each way (characters to a line, and
-// lines) to fit a page at `scale`; 0 without PNG output.
+// A sample as one input draws it: its lines, under a band with `label` (the
+// input's name) when the label is not empty.
+struct SampleBlock {
+  std::string label;
+  std::vector<SampleLine> lines;
+};
+
+// The most cells a sample line may have to fit a page at `scale`, and the most
+// lines of a sample of one block; 0 without PNG output.
 int sampleCellsFit(int scale);
 
-// Writes the sample as a PNG: each line a row of 16 x 16 cells side by side,
-// each glyph pixel `scale` x `scale` pixels, black on white, a character
-// without a slot as a light red cell. Returns false when the sample does not
-// fit or writing fails, with the reason in `reason` as for writeSheet.
-bool writeSample(std::FILE* file, const std::vector<SampleLine>& lines, int scale,
+// Whether the blocks fit one page at `scale`, with the page's size in pixels.
+bool sampleFits(const std::vector<SampleBlock>& blocks, int scale, int* width, int* height);
+
+// Writes the sample as a PNG: each block's label in a band above it, then
+// each of its lines a row of 16 x 16 cells side by side, each glyph pixel
+// `scale` x `scale` pixels, black on white, a character without a slot as a
+// light red cell. Returns false when the sample does not fit or writing fails,
+// with the reason in `reason` as for writeSheet.
+bool writeSample(std::FILE* file, const std::vector<SampleBlock>& blocks, int scale,
                  const char** reason);
 
 #endif

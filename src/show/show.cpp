@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -21,6 +22,7 @@
 #include "firmware/record.h"
 #include "firmware/table.h"
 #include "show/sheet.h"
+#include "show/tables.h"
 
 namespace {
 
@@ -35,13 +37,21 @@ const char kProgram[] = "fontgraft-show";
 const char kHelp[] =
     "fontgraft-show: draws the glyphs of a firmware image's font table\n"
     "Syntax: fontgraft-show [options] <firmware-file> <first-code> [<last-code>]\n"
-    "        fontgraft-show [--png FILE] [--scale N] --sample TEXT <firmware-file>\n"
+    "        fontgraft-show [options] --font <font-file> -c <cmap-file> <first-code> "
+    "[<last-code>]\n"
+    "        fontgraft-show [--png FILE] [--scale N] --sample TEXT <input>...\n"
     "\n"
     "Codes are hexadecimal, with or without U+ or 0x (4E2D, U+4E2D, 0x4E2D), or\n"
     "the character itself (\xE4\xB8\xAD); a single character that is also a hex digit\n"
     "(A) reads as hex. <last-code> defaults to <first-code>. Each glyph is printed\n"
     "as a line \"U+XXXX 0xADDRESS\" and 16 lines of 16 pixels, # set and . clear;\n"
     "a slot past the end of the image is reported as missing.\n"
+    "\n"
+    "With --font and, after -c (or any word that begins with -c, as fontgraft\n"
+    "reads it), the code map, it draws what installing that font and code map\n"
+    "into a blank image would show, without an image. An <input> of --sample is\n"
+    "a firmware file or a --font with its -c; given several, the sample is drawn\n"
+    "once for each, under its name, so that fonts can be compared.\n"
     "\n"
     "Options:\n"
     "  --png FILE   write a contact sheet PNG of the range instead of the text;\n"
@@ -50,6 +60,7 @@ const char kHelp[] =
     "  --bdf FILE   write the range's glyphs as a BDF font, one glyph per code\n"
     "  --cmap FILE  with --bdf: write its code map; fontgraft installs the two\n"
     "               back into the same slots (all but U+0000)\n"
+    "  --font FILE  draw this font, installed with the code map after -c\n"
     "  --text       with --png or --bdf, print the text as well\n"
     "  --scale N    PNG pixels per glyph pixel, 1 to 16 (default 4)\n"
     "  --sample TEXT  draw TEXT (UTF-8; a newline or \\n breaks the line) as the\n"
@@ -61,11 +72,28 @@ const char kHelp[] =
 
 const char kNoPng[] = "\nThis build has no PNG output: libpng was not found when it was built.\n";
 
-// The records of the range, as read from the image.
-std::uint8_t records[kCodes][kRecordSize];
+enum ShowOption {
+  kPngOption,
+  kBdfOption,
+  kCmapOption,
+  kFontOption,
+  kScaleOption,
+  kTextOption,
+  kSampleOption
+};
+
+const std::vector<OptionRule> kOptions = {kHelpRule,
+                                          kVersionRule,
+                                          {"--png", nullptr, true, kPngOption},
+                                          {"--bdf", nullptr, true, kBdfOption},
+                                          {"--cmap", nullptr, true, kCmapOption},
+                                          {"--font", nullptr, true, kFontOption},
+                                          {"--scale", nullptr, true, kScaleOption},
+                                          {"--text", nullptr, false, kTextOption},
+                                          {"--sample", nullptr, true, kSampleOption}};
 
 struct Request {
-  const char* image = nullptr;
+  std::vector<Input> inputs;  // in the order given
   const char* png = nullptr;
   const char* bdf = nullptr;
   const char* cmap = nullptr;
@@ -114,10 +142,6 @@ bool parseScale(const char* text, int* scale) {
   return true;
 }
 
-// Where the PNG sheet of the range goes: the path for one page, else a file
-// for each page.
-std::vector<std::string> pngPaths(const Request& request);
-
 // The characters of a sample text, line by line: UTF-8, with a newline or the
 // two characters "\n" between lines. False when the text is not UTF-8.
 bool decodeSample(const char* text, std::vector<std::vector<std::uint32_t>>* lines) {
@@ -139,108 +163,150 @@ bool decodeSample(const char* text, std::vector<std::vector<std::uint32_t>>* lin
   return true;
 }
 
-// True when the two paths name one file.
-bool samePath(const std::string& a, const std::string& b) {
-  std::error_code ignored;
-  return a == b || std::filesystem::equivalent(std::filesystem::u8path(a),
-                                               std::filesystem::u8path(b), ignored);
-}
-
-// Checks what the request writes: no output over the image or over another
-// output. Returns -1 to go on, else the exit status.
-int checkOutputs(const Request& request) {
-  std::vector<std::pair<std::string, std::string>> outputs;  // kind, path
-  if (request.png != nullptr) {
-    for (const std::string& path : pngPaths(request)) {
-      outputs.emplace_back("PNG", path);
-    }
-  }
-  if (request.bdf != nullptr) {
-    outputs.emplace_back("BDF", request.bdf);
-    outputs.emplace_back("code map", request.cmap);
-  }
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    const auto& [kind, path] = outputs[i];
-    if (samePath(path, request.image)) {
-      return fail("the " + kind + " file " + path + " is the firmware file; give another");
-    }
-    for (std::size_t j = 0; j < i; ++j) {
-      if (samePath(path, outputs[j].second)) {
-        return fail("the " + outputs[j].first + " file and the " + kind + " file are both " + path +
-                    "; give each its own");
-      }
+// The words of the command line without the code maps that follow a word
+// beginning with "-c" (as fontgraft reads them), which go to `maps`.
+// Returns -1 to go on, else the exit status.
+int takeCodeMaps(int argc, const char* const* argv, std::vector<const char*>* words,
+                 std::vector<const char*>* maps) {
+  words->push_back(argv[0]);
+  bool operandsOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    const bool mapWord = !operandsOnly && std::strncmp(argv[i], "-c", 2) == 0;
+    operandsOnly = operandsOnly || std::strcmp(argv[i], "--") == 0;
+    if (!mapWord) {
+      words->push_back(argv[i]);
+    } else if (i + 1 == argc) {
+      return fail(std::string(argv[i]) + " needs the code map of --font (see --help)");
+    } else {
+      maps->push_back(argv[++i]);
     }
   }
   return -1;
 }
 
-// Fills `request` from the command line. Returns -1 to go on, else the exit
-// status (0 after the help or the version).
-int parseArguments(int argc, const char* const* argv, Request* request) {
-  static const std::vector<OptionRule> kOptions = {
-      {"--help", "-h", false},    {"--version", nullptr, false}, {"--png", nullptr, true},
-      {"--bdf", nullptr, true},   {"--cmap", nullptr, true},     {"--scale", nullptr, true},
-      {"--text", nullptr, false}, {"--sample", nullptr, true}};
-  std::vector<Argument> arguments;
-  std::string error;
-  if (!splitArguments(argc, argv, kOptions, &arguments, &error)) {
-    return fail(error);
+// Takes one option of the command line, the `place`-th word, into `request`.
+// Returns -1 to go on, else the exit status.
+int takeOption(const Argument& argument, std::size_t place, Request* request) {
+  const int common =
+      takeCommonOption(kProgram, argument, std::string(kHelp) + (canWriteSheets() ? "" : kNoPng));
+  if (common >= 0) {
+    return common;
   }
-  std::vector<const char*> positional;
-  for (const Argument& argument : arguments) {
-    const std::string name = argument.option != nullptr ? argument.option->name : "";
-    const char* value = argument.value;
-    if (name == "--help") {
-      return printText(kProgram, std::string(kHelp) + (canWriteSheets() ? "" : kNoPng));
-    }
-    if (name == "--version") {
-      return printVersion(kProgram);
-    }
-    if (name == "--scale" && !parseScale(value, &request->scale)) {
-      return fail("bad scale \"" + std::string(value) + "\": give a whole number from 1 to 16");
-    }
-    if (name == "--png" || name == "--bdf" || name == "--cmap" || name == "--sample") {
-      (name == "--png"    ? request->png
-       : name == "--bdf"  ? request->bdf
-       : name == "--cmap" ? request->cmap
-                          : request->sample) = value;
-    }
-    request->text = request->text || name == "--text";
-    if (name.empty()) {
-      positional.push_back(value);
+  const char* value = argument.value;
+  switch (argument.option->id) {
+    case kPngOption:
+      request->png = value;
+      break;
+    case kBdfOption:
+      request->bdf = value;
+      break;
+    case kCmapOption:
+      request->cmap = value;
+      break;
+    case kFontOption:
+      request->inputs.push_back(Input{nullptr, value, nullptr, place});
+      break;
+    case kScaleOption:
+      if (!parseScale(value, &request->scale)) {
+        return fail("bad scale \"" + std::string(value) + "\": give a whole number from 1 to 16");
+      }
+      break;
+    case kTextOption:
+      request->text = true;
+      break;
+    default:
+      request->sample = value;
+      break;
+  }
+  return -1;
+}
+
+// Gives each --font the code map of its -c, in order.
+int pairCodeMaps(const std::vector<const char*>& maps, Request* request) {
+  std::size_t next = 0;
+  for (Input& input : request->inputs) {
+    if (input.font != nullptr) {
+      if (next == maps.size()) {
+        return fail("--font " + std::string(input.font) +
+                    " needs its code map after -c (see --help)");
+      }
+      input.map = maps[next++];
     }
   }
-  const std::size_t codes = request->sample != nullptr ? 0 : 2;
-  if (positional.size() > codes + 1) {
-    return fail(request->sample != nullptr
-                    ? "with --sample give the firmware file alone, no codes (see --help)"
-                    : "too many arguments (see --help)");
+  if (next < maps.size()) {
+    return fail(std::string("the code map ") + maps[next] +
+                " after -c belongs to no --font; the code map to write is given by --cmap "
+                "(see --help)");
   }
-  if (positional.size() < (codes == 0 ? 1 : 2)) {
-    return fail(codes == 0 ? "give the firmware file after the sample (see --help)"
-                           : "give a firmware file and a first code (see --help)");
-  }
-  request->image = positional[0];
-  for (std::size_t k = 1; k < positional.size(); ++k) {
-    std::uint16_t* code = k == 1 ? &request->first : &request->last;
-    if (!parseCode(positional[k], code)) {
-      return fail("bad code \"" + std::string(positional[k]) +
+  return -1;
+}
+
+// Reads the codes of a range: the first and, when given, the last.
+int takeRange(const std::vector<const char*>& codes, Request* request) {
+  for (std::size_t k = 0; k < codes.size(); ++k) {
+    std::uint16_t* code = k == 0 ? &request->first : &request->last;
+    if (!parseCode(codes[k], code)) {
+      return fail("bad code \"" + std::string(codes[k]) +
                   "\": give a hex number from 0 to FFFF, such as 41, U+0041 or 0x41, or the "
                   "character");
     }
   }
-  if (positional.size() == 2) {
+  if (codes.size() == 1) {
     request->last = request->first;
   }
   if (request->last < request->first) {
     return fail("the range runs backwards: " + codeNumber(request->last) + " comes before " +
                 codeNumber(request->first));
   }
+  return -1;
+}
+
+// Sorts the operands (with the places of the words they were) into inputs and
+// codes. Returns -1 to go on, else the exit status.
+int takeOperands(const std::vector<const char*>& operands, const std::vector<std::size_t>& places,
+                 Request* request) {
+  const bool fonts = !request->inputs.empty();
+  if (request->sample != nullptr) {
+    for (std::size_t i = 0; i < operands.size(); ++i) {
+      request->inputs.push_back(Input{operands[i], nullptr, nullptr, places[i]});
+    }
+    std::stable_sort(request->inputs.begin(), request->inputs.end(),
+                     [](const Input& a, const Input& b) { return a.place < b.place; });
+    return request->inputs.empty()
+               ? fail(
+                     "give the firmware file, or a --font with its -c, after the sample (see "
+                     "--help)")
+               : -1;
+  }
+  const std::size_t firstCode = fonts ? 0 : 1;
+  if (operands.size() < firstCode + 1) {
+    return fail(fonts ? "give a first code (see --help)"
+                      : "give a firmware file and a first code (see --help)");
+  }
+  if (operands.size() > firstCode + 2 || request->inputs.size() > 1) {
+    return fail("too many arguments (see --help)");
+  }
+  if (!fonts) {
+    request->inputs.push_back(Input{operands[0], nullptr, nullptr, places[0]});
+  }
+  return takeRange({operands.begin() + static_cast<std::ptrdiff_t>(firstCode), operands.end()},
+                   request);
+}
+
+// The rules between options. Returns -1 to go on, else the exit status.
+int checkRequest(Request* request) {
+  const bool fonts = std::any_of(request->inputs.begin(), request->inputs.end(),
+                                 [](const Input& input) { return input.font != nullptr; });
   if (request->sample != nullptr && !decodeSample(request->sample, &request->sampleLines)) {
     return fail("the sample is not UTF-8 text");
   }
   if (request->sample != nullptr && request->bdf != nullptr) {
     return fail("--bdf and --cmap save a range of codes, not a sample (see --help)");
+  }
+  if (fonts && (request->bdf != nullptr || request->cmap != nullptr)) {
+    return fail(
+        "--bdf and --cmap save what an image holds; with --font the code map is read "
+        "after -c (see --help)");
   }
   if ((request->bdf == nullptr) != (request->cmap == nullptr)) {
     return fail("give --bdf and --cmap together: the font and its code map");
@@ -251,7 +317,38 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
   if (request->png != nullptr && !canWriteSheets()) {
     return fail("this build has no PNG output: libpng was not found when it was built");
   }
-  return checkOutputs(*request);
+  return -1;
+}
+
+// Fills `request` from the command line. Returns -1 to go on, else the exit
+// status (0 after the help or the version).
+int parseArguments(int argc, const char* const* argv, Request* request) {
+  std::vector<const char*> words;
+  std::vector<const char*> maps;
+  int status = takeCodeMaps(argc, argv, &words, &maps);
+  std::vector<Argument> arguments;
+  std::string error;
+  if (status < 0 &&
+      !splitArguments(static_cast<int>(words.size()), words.data(), kOptions, &arguments, &error)) {
+    return fail(error);
+  }
+  std::vector<const char*> operands;
+  std::vector<std::size_t> places;
+  for (std::size_t i = 0; status < 0 && i < arguments.size(); ++i) {
+    if (arguments[i].option == nullptr) {
+      operands.push_back(arguments[i].value);
+      places.push_back(i);
+    } else {
+      status = takeOption(arguments[i], i, request);
+    }
+  }
+  if (status < 0) {
+    status = pairCodeMaps(maps, request);
+  }
+  if (status < 0) {
+    status = takeOperands(operands, places, request);
+  }
+  return status < 0 ? checkRequest(request) : status;
 }
 
 // Prints the range as text: a header line per code, then its cell, or
@@ -259,21 +356,21 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
 // stream's buffer with fwrite: some C libraries (wine's) flush a stream at each
 // line end that printf or fputc write, so that a reader that takes one line and
 // goes would fail the rest of a short run.
-void printText(const Request& request, int present) {
+void printRange(const Request& request, const Table& table) {
   char line[kCellSize + 2];
   char header[32];
   for (int code = request.first; code <= request.last; ++code) {
-    const int index = code - request.first;
+    const bool missing = code - table.first >= table.present;
     const auto address = static_cast<unsigned>(slotAddress(static_cast<std::uint16_t>(code)));
     const int length =
         std::snprintf(header, sizeof header, "U+%04X 0x%08X%s\n", static_cast<unsigned>(code),
-                      address, index >= present ? " missing" : "");
+                      address, missing ? " missing" : "");
     std::fwrite(header, 1, static_cast<std::size_t>(length), stdout);
-    if (index >= present) {
+    if (missing) {
       continue;
     }
     std::uint16_t rows[kCellSize];
-    unpackRecord(records[index], rows);
+    unpackRecord(table.record(code), rows);
     for (int r = 0; r < kCellSize; ++r) {
       for (int c = 0; c < kCellSize; ++c) {
         line[c] = pixelAt(rows, r, c) ? '#' : '.';
@@ -354,7 +451,7 @@ struct Outputs {
 // Writes the sheet of the range, in pages where it is taller than a page.
 // Pages go only where a sheet of one page may go: the path given must take a
 // file before any page is written.
-int writePng(const Request& request, int present, Outputs* outputs) {
+int writePng(const Request& request, const Table& table, Outputs* outputs) {
   const std::vector<int> starts = pageStarts(request);
   const std::vector<std::string> paths = pngPaths(request);
   std::string error;
@@ -367,9 +464,10 @@ int writePng(const Request& request, int present, Outputs* outputs) {
     if (outputs->open("PNG file ", paths[page]) != 0) {
       return 1;
     }
-    const int offset = from - request.first;
-    const SheetRange range{static_cast<std::uint16_t>(from), static_cast<std::uint16_t>(to),
-                           present - offset, records + offset};
+    const int offset = from - table.first;
+    const SheetRange range{
+        static_cast<std::uint16_t>(from), static_cast<std::uint16_t>(to), table.present - offset,
+        reinterpret_cast<const std::uint8_t(*)[kRecordSize]>(table.record(from))};
     errno = 0;
     const char* why = nullptr;
     if (!writeSheet(outputs->last, range, request.scale, &why)) {
@@ -382,15 +480,14 @@ int writePng(const Request& request, int present, Outputs* outputs) {
 
 // Writes the range's glyphs as a font and its code map, each glyph placed so
 // that fontgraft puts it back into its slot bit for bit.
-int writeFont(const Request& request, int present, Outputs* outputs) {
+int writeFont(const Request& request, const Table& table, Outputs* outputs) {
   std::vector<CellGlyph> glyphs;
   for (int code = std::max<int>(request.first, 1); code <= request.last; ++code) {
-    const int index = code - request.first;
-    if (index >= present) {
+    if (code - table.first >= table.present) {
       break;  // past the end of the image
     }
     CellGlyph glyph{static_cast<std::uint16_t>(code), {}, kCellSize};
-    unpackRecord(records[index], glyph.rows);
+    unpackRecord(table.record(code), glyph.rows);
     glyphs.push_back(glyph);
   }
   const FontHeader header{"Firmware", kCellSize, kSavedBaselineRow};
@@ -409,27 +506,45 @@ int writeFont(const Request& request, int present, Outputs* outputs) {
   return 0;
 }
 
-// The sample's cells: each character's record, or nullptr for one above
-// U+FFFF or past the end of the image, counted in `above` and `past`.
-std::vector<SampleLine> sampleCells(const Request& request, int present, long* above, long* past) {
-  std::vector<SampleLine> lines;
+// A sample as one input draws it, with the records of its characters.
+struct Drawn {
+  SampleBlock block;
+  std::vector<std::array<std::uint8_t, kRecordSize>> records;  // what the block's lines point to
+  long above = 0;                                              // characters above U+FFFF
+  long past = 0;  // characters past the end of the image
+};
+
+// The sample's cells in `table`: each character's record, or nullptr for one
+// above U+FFFF or past the end of the image.
+void drawFrom(const Request& request, const Table& table, Drawn* drawn) {
+  std::size_t characters = 0;
+  for (const std::vector<std::uint32_t>& line : request.sampleLines) {
+    characters += line.size();
+  }
+  drawn->records.reserve(characters);  // no line's pointers move
   for (const std::vector<std::uint32_t>& characters : request.sampleLines) {
-    lines.emplace_back();
+    drawn->block.lines.emplace_back();
     for (std::uint32_t code : characters) {
-      const bool inImage = code < static_cast<std::uint32_t>(present);
-      *above += code >= kCodes ? 1 : 0;
-      *past += code < kCodes && !inImage ? 1 : 0;
-      lines.back().push_back(inImage ? records[code] : nullptr);
+      const bool inImage = code < static_cast<std::uint32_t>(table.present);
+      drawn->above += code >= kCodes ? 1 : 0;
+      drawn->past += code < kCodes && !inImage ? 1 : 0;
+      const std::uint8_t* record = nullptr;
+      if (inImage) {
+        drawn->records.emplace_back();
+        std::memcpy(drawn->records.back().data(), table.record(static_cast<int>(code)),
+                    kRecordSize);
+        record = drawn->records.back().data();
+      }
+      drawn->block.lines.back().push_back(record);
     }
   }
-  return lines;
 }
 
-// Prints the sample as text: 16 rows for each of its lines, the cells of the
-// line side by side; a cell without a slot is all '?'.
-void printSample(const std::vector<SampleLine>& lines) {
+// Prints a block of the sample as text: 16 rows for each of its lines, the
+// cells of the line side by side; a cell without a slot is all '?'.
+void printSample(const SampleBlock& block) {
   std::string row;
-  for (const SampleLine& line : lines) {
+  for (const SampleLine& line : block.lines) {
     std::vector<std::array<std::uint16_t, kCellSize>> cells(line.size());
     for (std::size_t i = 0; i < line.size(); ++i) {
       if (line[i] != nullptr) {
@@ -449,38 +564,65 @@ void printSample(const std::vector<SampleLine>& lines) {
   }
 }
 
-// Draws the sample as text, as a PNG or both; says on standard error how many
-// of its characters have no slot.
-int drawSample(const Request& request, int present, Outputs* outputs) {
+// Writes the sample's blocks as one PNG.
+int writeSamplePng(const Request& request, const std::vector<SampleBlock>& blocks,
+                   Outputs* outputs) {
+  int width = 0;
+  int height = 0;
+  if (std::all_of(blocks.front().lines.begin(), blocks.front().lines.end(),
+                  [](const SampleLine& line) { return line.empty(); })) {
+    return fail("the sample holds no character to draw");
+  }
+  if (!sampleFits(blocks, request.scale, &width, &height)) {
+    const int fit = sampleCellsFit(request.scale);
+    return fail(
+        "the sample is too large for a PNG at scale " + std::to_string(request.scale) +
+        ": at most " + std::to_string(fit) + " characters a line and " +
+        std::to_string(fit / static_cast<int>(blocks.size())) + " lines" +
+        (blocks.size() > 1 ? " for each of " + std::to_string(blocks.size()) + " inputs" : ""));
+  }
+  if (outputs->open("PNG file ", request.png) != 0) {
+    return 1;
+  }
+  errno = 0;
+  const char* why = nullptr;
+  if (!writeSample(outputs->last, blocks, request.scale, &why)) {
+    return fail("cannot write " + outputs->names.back() + ": " +
+                (errno != 0 ? reason(errno) : why));
+  }
+  return 0;
+}
+
+// Draws the sample from every input, as text, as a PNG or both; says on
+// standard error how many of its characters have no slot.
+int drawSample(const Request& request, Outputs* outputs) {
+  std::vector<Drawn> drawn(request.inputs.size());
+  Table table;
+  std::string error;
   long above = 0;
   long past = 0;
-  const std::vector<SampleLine> lines = sampleCells(request, present, &above, &past);
-  if (request.png != nullptr) {
-    const int fit = sampleCellsFit(request.scale);
-    std::size_t widest = 0;
-    for (const SampleLine& line : lines) {
-      widest = std::max(widest, line.size());
+  for (std::size_t i = 0; i < request.inputs.size(); ++i) {
+    if (!loadTable(request.inputs[i], 0, kCodes, &table, &error)) {
+      return fail(error);
     }
-    if (widest == 0) {
-      return fail("the sample holds no character to draw");
-    }
-    if (widest > static_cast<std::size_t>(fit) || lines.size() > static_cast<std::size_t>(fit)) {
-      return fail("the sample is too large for a PNG at scale " + std::to_string(request.scale) +
-                  ": at most " + std::to_string(fit) + " characters a line and " +
-                  std::to_string(fit) + " lines");
-    }
-    if (outputs->open("PNG file ", request.png) != 0) {
-      return 1;
-    }
-    errno = 0;
-    const char* why = nullptr;
-    if (!writeSample(outputs->last, lines, request.scale, &why)) {
-      return fail("cannot write " + outputs->names.back() + ": " +
-                  (errno != 0 ? reason(errno) : why));
-    }
+    drawFrom(request, table, &drawn[i]);
+    drawn[i].block.label = request.inputs.size() > 1 ? request.inputs[i].name() : "";
+    above = std::max(above, drawn[i].above);
+    past += drawn[i].past;
   }
-  if (request.text) {
-    printSample(lines);
+  std::vector<SampleBlock> blocks;
+  for (const Drawn& d : drawn) {
+    blocks.push_back(d.block);
+  }
+  if (request.png != nullptr && writeSamplePng(request, blocks, outputs) != 0) {
+    return 1;
+  }
+  for (std::size_t i = 0; request.text && i < blocks.size(); ++i) {
+    if (blocks.size() > 1) {
+      const std::string label = "== " + blocks[i].label + "\n";
+      std::fwrite(label.data(), 1, label.size(), stdout);
+    }
+    printSample(blocks[i]);
   }
   if (above + past > 0) {
     std::string why = above > 0 ? std::to_string(above) + " above U+FFFF" : "";
@@ -493,42 +635,54 @@ int drawSample(const Request& request, int present, Outputs* outputs) {
   return 0;
 }
 
-}  // namespace
+// Draws the range of the one input as the request asks.
+int drawRange(const Request& request, Outputs* outputs) {
+  Table table;
+  std::string error;
+  if (!loadTable(request.inputs.front(), request.first, request.last - request.first + 1, &table,
+                 &error)) {
+    return fail(error);
+  }
+  if ((request.png != nullptr && writePng(request, table, outputs) != 0) ||
+      (request.bdf != nullptr && writeFont(request, table, outputs) != 0)) {
+    return 1;  // no file is left behind
+  }
+  if (request.text) {
+    printRange(request, table);
+  }
+  return 0;
+}
 
-int runShow(int argc, const char* const* argv) {
+int show(int argc, const char* const* argv) {
   Request request;
   const int status = parseArguments(argc, argv, &request);
   if (status >= 0) {
     return status;
   }
-  errno = 0;
-  std::FILE* image = std::fopen(request.image, "rb");
-  const bool sample = request.sample != nullptr;
-  const int first = sample ? 0 : request.first;
-  const int count = sample ? kCodes : request.last - request.first + 1;
-  const int present = image != nullptr
-                          ? readKuvraFont(image, static_cast<std::uint16_t>(first), count, records)
-                          : -1;
-  const int readErrno = errno;
-  if (image != nullptr) {
-    std::fclose(image);
-  }
-  if (present < 0) {
-    return fail("cannot read firmware file " + std::string(request.image) + ": " +
-                reason(readErrno));
-  }
   Outputs outputs;
-  outputs.set.addInput(request.image, "the firmware file");
-  if ((sample && drawSample(request, present, &outputs) != 0) ||
-      (!sample && request.png != nullptr && writePng(request, present, &outputs) != 0) ||
-      (request.bdf != nullptr && writeFont(request, present, &outputs) != 0)) {
-    return 1;  // no file is left behind
+  for (const Input& input : request.inputs) {
+    outputs.set.addInput(input.image != nullptr ? input.image : input.font,
+                         input.image != nullptr ? "the firmware file" : "the font");
+    if (input.map != nullptr) {
+      outputs.set.addInput(input.map, "the code map");
+    }
   }
-  if (!sample && request.text) {
-    printText(request, present);
+  if ((request.sample != nullptr ? drawSample(request, &outputs) : drawRange(request, &outputs)) !=
+      0) {
+    return 1;  // no file is left behind
   }
   if (checkStandardOutput(kProgram) != 0) {
     return 1;  // a run that fails leaves no file behind
   }
   return outputs.commit();
+}
+
+}  // namespace
+
+int runShow(int argc, const char* const* argv) {
+  try {
+    return show(argc, argv);
+  } catch (const std::bad_alloc&) {
+    return failRun(kProgram, "out of memory");
+  }
 }
