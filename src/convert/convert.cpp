@@ -654,20 +654,23 @@ std::string sizeFailure(const Request& request, const FaceInfo& info) {
          " to draw it at its own size, clipping what does not fit";
 }
 
-// "; 6 codes also written at another table's reading; 2 left out that the
+// "; 6 codes also written at another table's reading; left out: 2 codes the
 // table leaves undefined"
 std::string readingText(const FaceInfo& info) {
   const auto codes = [](long n) { return counted(n) + (n == 1 ? " code" : " codes"); };
+  std::string out;
+  if (info.undefined > 0) {
+    out += codes(info.undefined) +
+           (info.table.empty() ? " outside the charset" : " the table leaves undefined");
+  }
+  if (info.doubled > 0) {
+    out += (out.empty() ? "" : ", ") + codes(info.doubled) +
+           " read as the Unicode code of an earlier one";
+  }
   return (info.alternatives > 0
               ? "; " + codes(info.alternatives) + " also written at another table's reading"
               : "") +
-         (info.undefined > 0
-              ? "; " + codes(info.undefined) + " left out that " +
-                    (info.table.empty() ? "lie outside the charset" : "the table leaves undefined")
-              : "") +
-         (info.doubled > 0 ? "; " + codes(info.doubled) +
-                                 " left out that read as the Unicode code of an earlier one"
-                           : "");
+         (out.empty() ? "" : "; left out: " + out);
 }
 
 // A face of the same file with bitmaps of `size` pixels, where the face
