@@ -44,3 +44,4 @@ else()
   set_source_files_properties(src/convert/charsets.cpp PROPERTIES COMPILE_DEFINITIONS
                               FONTGRAFT_CHARSET_TABLES=1)
 endif()
+

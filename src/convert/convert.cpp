@@ -254,10 +254,12 @@ int faceNamed(const FontData& data, const FaceList& list, const std::string& wan
 }
 
 // Opens the face `wanted` names: its number, or its name (see faceNamed).
-bool openWantedFace(const FontData& data, const std::string& wanted, Face* face, FaceInfo* info,
+// The font's bytes are unpacked first where they are compressed.
+bool openWantedFace(FontData* font, const std::string& wanted, Face* face, FaceInfo* info,
                     std::string* error) {
+  const FontData& data = *font;
   FaceList list;
-  if (!readFaceList(data, &list, error)) {
+  if (!unpackFontData(font, error) || !readFaceList(data, &list, error)) {
     return false;
   }
   int index = 0;
@@ -339,7 +341,8 @@ int listFaces(const Request& request) {
   FontData data;
   FaceList list;
   std::string error;
-  if (!readFontData(request.font, &data, &error) || !readFaceList(data, &list, &error)) {
+  if (!readFontData(request.font, &data, &error) || !unpackFontData(&data, &error) ||
+      !readFaceList(data, &list, &error)) {
     return failRun(kProgram, error);
   }
   const std::vector<CommonSet> sets = commonSets();
@@ -734,7 +737,7 @@ int convert(const Request& request) {
   }
   Face face;
   FaceInfo info;
-  if (!openWantedFace(data, request.face, &face, &info, &error)) {
+  if (!openWantedFace(&data, request.face, &face, &info, &error)) {
     return failRun(kProgram, error);
   }
   if (info.codes.empty()) {

@@ -19,6 +19,10 @@
 #include "convert/charsets.h"
 #include "convert/strokes.h"
 
+#ifdef FONTGRAFT_ZLIB
+#include <zlib.h>
+#endif
+
 struct Face::Handles {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
@@ -288,6 +292,46 @@ bool readFontData(const std::string& path, FontData* data, std::string* error) {
     *error = "cannot read font file " + path + ": it is empty";
     return false;
   }
+  return true;
+}
+
+bool unpackFontData(FontData* data, std::string* error) {
+  std::vector<unsigned char>& bytes = data->bytes;
+  if (bytes.size() < 2 || bytes[0] != 0x1F || bytes[1] != 0x8B) {
+    return true;
+  }
+#ifdef FONTGRAFT_ZLIB
+  z_stream stream{};
+  if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {  // a gzip header
+    *error = "cannot read font file " + data->path + ": out of memory";
+    return false;
+  }
+  std::vector<unsigned char> out(std::min(kMaxFontBytes, bytes.size() * 4 + 4096));
+  stream.next_in = bytes.data();
+  stream.avail_in = static_cast<uInt>(std::min<std::size_t>(bytes.size(), 1u << 30));
+  int status = Z_OK;
+  while (status == Z_OK) {
+    if (stream.total_out == out.size()) {
+      if (out.size() == kMaxFontBytes) {
+        break;
+      }
+      out.resize(std::min(kMaxFontBytes, out.size() * 2));
+    }
+    stream.next_out = out.data() + stream.total_out;
+    stream.avail_out = static_cast<uInt>(out.size() - stream.total_out);
+    status = inflate(&stream, Z_NO_FLUSH);
+  }
+  out.resize(stream.total_out);
+  inflateEnd(&stream);
+  if (status != Z_STREAM_END) {
+    *error = "cannot read font file " + data->path + ": " +
+             (status == Z_OK ? "it unpacks to more than 1 GiB" : "its gzip data are damaged");
+    return false;
+  }
+  bytes.swap(out);
+#else
+  static_cast<void>(error);  // FreeType unpacks it, slowly
+#endif
   return true;
 }
 

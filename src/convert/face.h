@@ -94,6 +94,10 @@ struct FontData {
 // reason in `error`.
 bool readFontData(const std::string& path, FontData* data, std::string* error);
 
+// Unpacks the bytes of a gzip-compressed font file (.pcf.gz), which FreeType
+// would unpack anew at every glyph. False with a one-line reason in `error`.
+bool unpackFontData(FontData* data, std::string* error);
+
 // The number of faces in the file that can be opened, or 0 with the reason in
 // `error`.
 int countFaces(const FontData& data, std::string* error);
