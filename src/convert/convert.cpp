@@ -274,7 +274,10 @@ bool openWantedFace(FontData* font, const std::string& wanted, Face* face, FaceI
   }
   const int found = faceNamed(data, list, wanted, face);
   if (found < 0) {
-    *error = "no face of " + data.path + " is named \"" + wanted + "\" (see --list-faces)";
+    const bool all = std::count(list.same.begin(), list.same.end(), -1) == 0;
+    *error = "no face of " + data.path +
+             (all ? "" : " among its first " + counted(kMaxFontsRead) + " different fonts") +
+             " is named \"" + wanted + "\" (see --list-faces)";
     return false;
   }
   return face->open(data, found, info, error);
@@ -353,7 +356,11 @@ int listFaces(const Request& request) {
   for (int i = 0; i < list.faces; ++i) {
     const int same = list.same[static_cast<std::size_t>(i)];
     FaceInfo info;
-    if (same != i) {
+    if (same < 0) {
+      text += std::to_string(i) + ": not read: the collection holds more than " +
+              counted(kMaxFontsRead) + " different fonts (--face " + std::to_string(i) +
+              " opens it)\n";
+    } else if (same != i) {
       text += std::to_string(i) + ": the same font as face " + std::to_string(same) + "\n";
     } else if (!face.open(data, i, &info, &error)) {
       text += std::to_string(i) + ": " + error + "\n";

@@ -346,6 +346,13 @@ bool readFaceList(const FontData& data, FaceList* list, std::string* error) {
   list->same.resize(static_cast<std::size_t>(list->faces));
   std::iota(list->same.begin(), list->same.end(), 0);
   findSameFaces(data.bytes, list);
+  int fonts = 0;
+  for (int i = 0; i < list->faces; ++i) {
+    int& same = list->same[static_cast<std::size_t>(i)];
+    if (same == i && ++fonts > kMaxFontsRead) {
+      same = -1;
+    }
+  }
   return true;
 }
 

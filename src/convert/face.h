@@ -75,13 +75,20 @@ struct FaceInfo {
 // 65,535, whatever a collection declares.
 constexpr long kMaxFaces = 65536;
 
+// The different fonts of a collection read to list its faces or to find one
+// by name, so that a hostile collection costs a bounded time: far more than
+// the collections made (Noto Sans CJK holds 10). Any face opens by number.
+constexpr int kMaxFontsRead = 1024;
+
 // A font file's faces, and which of them are one font: faces of a collection
 // whose table directories are the same (the same offset, or copies of one)
 // are read once.
 struct FaceList {
-  int faces = 0;          // faces 0 to faces - 1 can be opened
-  long declared = 0;      // faces the file declares (more than `faces` past kMaxFaces)
-  std::vector<int> same;  // per face, the first face that is the same font (itself if none)
+  int faces = 0;      // faces 0 to faces - 1 can be opened
+  long declared = 0;  // faces the file declares (more than `faces` past kMaxFaces)
+  // Per face, the first face that is the same font (itself if none); -1 for
+  // a font of its own past the first kMaxFontsRead, not read.
+  std::vector<int> same;
 };
 
 // The bytes of a font file, read once and shared by the faces opened on it.

@@ -16,6 +16,7 @@ KIND is one of
                (A, and U+4E00-U+9FFF, a square) at every even offset of the
                collection's list, Bold (A and B) at every odd one
   faces-shared a collection of three faces, the first two at one offset
+  many-fonts   a collection of 1,100 different fonts (their tables shared)
 KIND may also be a BDF font of BITMAP_FONTS below (OUT.bdf), whose glyph N
 (from 1) is a bar N pixels wide.
 Needs fontTools (Debian: python3-fonttools).
@@ -169,6 +170,32 @@ def collection(fonts, offsets_of, count, path):
         file.write(out)
 
 
+def copied_directories(font, count, path):
+    """A collection of `count` faces, each its own copy of the font's table
+    directory (with its own checksum of the first table), the tables shared."""
+    import io
+    import struct
+
+    data = io.BytesIO()
+    font.save(data)
+    blob = data.getvalue()
+    length = 12 + 16 * struct.unpack(">H", blob[4:6])[0]
+    base = 12 + 4 * count + length * count  # where the tables go
+    out = bytearray(struct.pack(">4sII", b"ttcf", 0x10000, count))
+    out += struct.pack(">%dI" % count, *(12 + 4 * count + length * i for i in range(count)))
+    for i in range(count):
+        directory = bytearray(blob[:length])
+        for t in range((length - 12) // 16):
+            record = 12 + 16 * t + 8
+            struct.pack_into(">I", directory, record,
+                             struct.unpack(">I", blob[record:record + 4])[0] + base)
+        struct.pack_into(">I", directory, 16, i)
+        out += directory
+    out += blob
+    with open(path, "wb") as file:
+        file.write(out)
+
+
 def many_codes(style):
     builder = build("pair", style)
     if style == "Regular":
@@ -185,6 +212,9 @@ if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "many-faces":
         collection([many_codes("Regular"), many_codes("Bold")], lambda i: i % 2, 300000,
                    sys.argv[2])
+        sys.exit(0)
+    if len(sys.argv) == 3 and sys.argv[1] == "many-fonts":
+        copied_directories(build("pair", "Bold").font, 1100, sys.argv[2])
         sys.exit(0)
     if len(sys.argv) == 3 and sys.argv[1] == "faces-shared":
         fonts = [build("pair", style).font for style in ("Regular", "Bold")]
