@@ -1,6 +1,7 @@
 #include "convert/charsets.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -118,7 +119,7 @@ bool findCharset(const std::string& named, Charset* charset, std::string* reason
   charset->table = nullptr;
   const std::string name = lowered(named);
   for (const auto& refused : kRefused) {
-    if (name.compare(0, std::char_traits<char>::length(refused[0]), refused[0]) == 0) {
+    if (name.compare(0, std::strlen(refused[0]), refused[0]) == 0) {
       *reason = refused[1];
       return false;
     }
@@ -181,8 +182,7 @@ std::vector<OtherReading> otherReadings(const Charset& charset) {
     return readings;
   }
   for (const Disagreement& d : kDisagreements) {
-    if (std::char_traits<char>::compare(d.table, charset.table->name,
-                                        std::char_traits<char>::length(d.table) + 1) != 0) {
+    if (std::strcmp(d.table, charset.table->name) != 0) {
       continue;
     }
     const std::uint32_t unicode = unicodeOf(charset, d.code);
