@@ -110,8 +110,10 @@ BITMAP_FONTS = {
     # ASCII's letters kept, yen and overline, a half-width katakana; 0xE0
     # outside.
     "jisx0201": ("JISX0201.1976", "0", "Case jisx0201", 16, [0x41, 0x5C, 0x7E, 0xB1, 0xE0]),
-    # ASCII without a family name; 0xC8 outside.
-    "ascii": ("ISO646.1991", "IRV", None, 16, [0x41, 0xC8]),
+    # ASCII without a family name, to its last code; 0x80 outside.
+    "ascii": ("ISO646.1991", "IRV", None, 16, [0x41, 0x7F, 0x80]),
+    # Latin-1 to its last code; 0x100 outside.
+    "latin1": ("ISO8859", "1", "Case latin1", 16, [0xFF, 0x100]),
     "koi8": ("KOI8", "R", "Case koi8", 16, [0x41]),
     "cns": ("CNS11643.1992", "1", "Case cns", 16, [0x4421]),
     "jisc": ("JISC6226.1978", "0", "Case jisc", 16, [0x3021]),
