@@ -356,10 +356,6 @@ bool readFaceList(const FontData& data, FaceList* list, std::string* error) {
   return true;
 }
 
-int countFaces(const FontData& data, std::string* error) {
-  FaceList list;
-  return readFaceList(data, &list, error) ? list.faces : 0;
-}
 Face::Face() : ft_(new Handles) {
   FT_Bitmap_Init(&ft_->converted);
 }

@@ -105,10 +105,6 @@ bool readFontData(const std::string& path, FontData* data, std::string* error);
 // would unpack anew at every glyph. False with a one-line reason in `error`.
 bool unpackFontData(FontData* data, std::string* error);
 
-// The number of faces in the file that can be opened, or 0 with the reason in
-// `error`.
-int countFaces(const FontData& data, std::string* error);
-
 // Lists the faces of the file. False with the reason in `error`.
 bool readFaceList(const FontData& data, FaceList* list, std::string* error);
 
