@@ -1,12 +1,17 @@
 // The converter on packaged fonts, whole: reading, sizing, drawing every
-// glyph and writing both files. A font that is not installed is skipped.
+// glyph and writing both files; and the listing and the search of the faces
+// of a hostile collection. A font that is not installed is skipped.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "convert/convert.h"
@@ -43,6 +48,91 @@ BENCHMARK_CAPTURE(convertFont, ZenHei, "/usr/share/fonts/truetype/wqy/wqy-zenhei
 BENCHMARK_CAPTURE(convertFont, DejaVuSans, "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+std::uint32_t bigEndian(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  }
+  return value;
+}
+
+void putBigEndian(std::string* bytes, std::size_t at, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    (*bytes)[at + i] = static_cast<char>(value >> (24 - 8 * i));
+  }
+}
+
+// A hostile collection: `faces` face offsets, each to one of the faces of
+// the collection at `path` in turn, its fonts moved after the longer list.
+std::string hostileCollection(const std::string& path, std::uint32_t faces) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::uint32_t count = old.size() > 12 ? bigEndian(old, 8) : 0;
+  if (old.compare(0, 4, "ttcf") != 0 || count == 0 || old.size() < 12 + 4 * count) {
+    return "";
+  }
+  const std::size_t start = 12 + 4 * std::size_t{count};  // the first font, at the latest
+  const std::size_t shift = 12 + 4 * std::size_t{faces} - start;
+  std::string out =
+      old.substr(0, 12) + std::string(4 * std::size_t{faces}, '\0') + old.substr(start);
+  putBigEndian(&out, 8, faces);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t at = bigEndian(old, 12 + 4 * i);
+    const std::uint32_t tables = bigEndian(old, at + 2) & 0xFFFF;  // numTables
+    for (std::uint32_t t = 0; t < tables; ++t) {
+      const std::size_t record = at + shift + 12 + 16 * t + 8;
+      putBigEndian(&out, record, bigEndian(out, record) + static_cast<std::uint32_t>(shift));
+    }
+  }
+  for (std::uint32_t i = 0; i < faces; ++i) {
+    putBigEndian(&out, 12 + 4 * i,
+                 bigEndian(old, 12 + 4 * (i % count)) + static_cast<std::uint32_t>(shift));
+  }
+  return out;
+}
+
+// --list-faces and --face of a name no face has, on WenQuanYi Zen Hei made a
+// collection of 300,000 faces.
+void hostileFaces(benchmark::State& state, bool list) {
+  const std::string bytes =
+      hostileCollection("/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", 300000);
+  std::string folder = std::filesystem::temp_directory_path() / "fontgraft-bench-XXXXXX";
+  if (bytes.empty() || mkdtemp(folder.data()) == nullptr) {
+    state.SkipWithError("WenQuanYi Zen Hei is not installed, or no scratch folder");
+    return;
+  }
+  const std::string font = folder + "/hostile.ttc";
+  std::ofstream(font, std::ios::binary) << bytes;
+  const std::string bdf = folder + "/font.bdf";
+  const std::string cmap = folder + "/cmap.txt";
+  const char* listing[] = {"fontgraft-convert", "--list-faces", font.c_str()};
+  const char* search[] = {"fontgraft-convert", "--face",    "Nope",
+                          font.c_str(),        bdf.c_str(), cmap.c_str()};
+  // The list and the error line go to /dev/null, the benchmark's report not.
+  std::fflush(nullptr);
+  const int out = dup(1);
+  const int error = dup(2);
+  const int null = open("/dev/null", O_WRONLY);
+  dup2(null, 1);
+  dup2(null, 2);
+  for (auto _ : state) {
+    if (list ? runConvert(3, listing) != 0 : runConvert(6, search) != 1) {
+      state.SkipWithError("the run failed");
+      break;
+    }
+  }
+  std::fflush(nullptr);
+  dup2(out, 1);
+  dup2(error, 2);
+  for (const int fd : {out, error, null}) {
+    close(fd);
+  }
+  std::filesystem::remove_all(folder);
+}
+
+BENCHMARK_CAPTURE(hostileFaces, ListFaces, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(hostileFaces, FaceByName, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

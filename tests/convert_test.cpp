@@ -5,6 +5,9 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <iconv.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -214,5 +217,106 @@ INSTANTIATE_TEST_SUITE_P(
                  "--fill --size 16", 0, 16},
         FontCase{"BitmapSong16", "/usr/share/fonts/X11/misc/wenquanyi_12pt.pcf", "", 0, 16}),
     [](const ::testing::TestParamInfo<FontCase>& info) { return std::string(info.param.name); });
+
+#ifndef _WIN32
+// Packaged bitmap fonts in legacy charsets: the glyph of each code of the
+// font stands, as FreeType draws it, in the slot of the Unicode code that
+// glibc's iconv gives that code (a table other than the converter's, which
+// reads a few codes otherwise).
+struct LegacyFont {
+  const char* name;
+  const char* path;
+  const char* charset;  // iconv's name
+  bool euc;             // codes written with the high bit of each byte set
+  double share;         // of the codes iconv reads, at least this many exact
+};
+
+void PrintTo(const LegacyFont& font, std::ostream* os) {
+  *os << font.path;
+}
+
+// The Unicode code iconv reads for a font's code, 0 where it reads none.
+unsigned long unicodeByIconv(iconv_t cd, const LegacyFont& font, FT_ULong code) {
+  char in[2] = {static_cast<char>(code >> 8 | (font.euc ? 0x80 : 0)),
+                static_cast<char>((code & 0xFF) | (font.euc ? 0x80 : 0))};
+  unsigned char out[8];
+  char* from = code < 0x100 && !font.euc ? in + 1 : in;
+  std::size_t left = static_cast<std::size_t>(in + 2 - from);
+  char* to = reinterpret_cast<char*>(out);
+  std::size_t room = sizeof out;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (iconv(cd, &from, &left, &to, &room) == static_cast<std::size_t>(-1) || left != 0 ||
+      room != sizeof out - 4) {
+    return 0;
+  }
+  return static_cast<unsigned long>(out[0]) << 24 | out[1] << 16 | out[2] << 8 | out[3];
+}
+
+class PackagedLegacyFont : public ::testing::TestWithParam<LegacyFont> {};
+
+TEST_P(PackagedLegacyFont, InstallsItsGlyphsAtTheirUnicodeCodes) {
+  const LegacyFont& font = GetParam();
+  if (!std::filesystem::exists(font.path)) {
+    GTEST_SKIP() << font.path << " is not installed";
+  }
+  TempDir dir;
+  const std::string image = dir.file("image.bin");
+  writeFile(image, std::string(0x34C928 + 65536 * 32, '\0'));
+  const std::string run = std::string(FONTGRAFT_CONVERT_BIN) + " -v " + font.path + " " +
+                          dir.file("font.bdf") + " " + dir.file("cmap.txt") + " 2>" +
+                          dir.file("log") + " && " + FONTGRAFT_BIN + " " + image + " " +
+                          dir.file("font.bdf") + " -c " + dir.file("cmap.txt") + " >/dev/null";
+  ASSERT_EQ(std::system(run.c_str()), 0) << readFile(dir.file("log"));
+  const Report report = readReport(readFile(dir.file("log")));
+  const std::string after = readFile(image);
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  // Unpacked first: FreeType would unpack a .gz anew at every glyph.
+  const std::string plain = dir.file("font.pcf");
+  ASSERT_EQ(std::system(("gzip -dc <" + std::string(font.path) + " >" + plain).c_str()), 0);
+  ASSERT_EQ(FT_New_Face(library, plain.c_str(), 0, &face), 0);
+  ASSERT_EQ(FT_Set_Charmap(face, face->charmaps[0]), 0);
+  const iconv_t cd = iconv_open("UTF-32BE", font.charset);
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  long read = 0;
+  long exact = 0;
+  FT_UInt glyph = 0;
+  for (FT_ULong code = FT_Get_First_Char(face, &glyph); glyph != 0;
+       code = FT_Get_Next_Char(face, code, &glyph)) {
+    const unsigned long unicode = unicodeByIconv(cd, font, code);
+    if (unicode == 0 || unicode > 0xFFFF || report.leftOut.count(static_cast<long>(unicode))) {
+      continue;
+    }
+    ++read;
+    const auto move = report.moves.find(static_cast<long>(unicode));
+    std::string why;
+    const std::string want = expectedRecord(
+        face, glyph, report.size, report,
+        move != report.moves.end() ? move->second : std::pair<int, int>{0, 0}, false, false, &why);
+    exact += why.empty() && after.substr(0x34C928 + 32 * unicode, 32) == want ? 1 : 0;
+  }
+  iconv_close(cd);
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  std::printf("%s: %ld of the %ld codes iconv reads exact\n", font.path, exact, read);
+  EXPECT_GT(read, 0);
+  EXPECT_GE(static_cast<double>(exact), font.share * static_cast<double>(read));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , PackagedLegacyFont,
+    ::testing::Values(
+        LegacyFont{"Shinonome16", "/usr/share/fonts/X11/misc/shnmk16.pcf.gz", "EUC-JP", true, 0.99},
+        LegacyFont{"ShinonomeMincho12", "/usr/share/fonts/X11/misc/shnmk12min.pcf.gz", "EUC-JP",
+                   true, 0.99},
+        LegacyFont{"ShinonomeHalf16", "/usr/share/fonts/X11/misc/shnm8x16r.pcf.gz", "SHIFT_JIS",
+                   false, 0.99},
+        LegacyFont{"GuoBiao16", "/usr/share/fonts/X11/misc/guob16.pcf.gz", "EUC-CN", true, 0.99},
+        LegacyFont{"Gulim16", "/usr/share/fonts/X11/75dpi/gulim16.pcf.gz", "EUC-KR", true, 0.99},
+        LegacyFont{"Dotum12", "/usr/share/fonts/X11/75dpi/dotum12.pcf.gz", "EUC-KR", true, 0.99},
+        LegacyFont{"Taipei16", "/usr/share/fonts/X11/misc/taipei16.pcf.gz", "BIG5", false, 0.99}),
+    [](const ::testing::TestParamInfo<LegacyFont>& info) { return std::string(info.param.name); });
+#endif
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "common/fontfiles.h"
 #include "common/outfile.h"
 #include "common/scan.h"
+#include "convert/charsets.h"
 #include "convert/face.h"
 #include "convert/layout.h"
 #include "convert/scripts.h"
@@ -31,11 +32,11 @@ const char kHelp[] =
     "        fontgraft-convert --list-faces <font-file>\n"
     "\n"
     "Reads a TrueType or OpenType font (.ttf, .otf, .ttc, .otc, .woff, or any font\n"
-    "FreeType reads, bitmap fonts in Unicode too) and writes one glyph per\n"
-    "character code, named after the code, each placed so that fontgraft puts\n"
-    "every pixel inside the cell. A code whose glyph draws nothing is left out,\n"
-    "so that the device keeps its own glyph, unless it is a space or an invisible\n"
-    "format character.\n"
+    "FreeType reads, bitmap fonts in Unicode and in the legacy CJK charsets\n"
+    "too) and writes one glyph per character code, named after the code, each\n"
+    "placed so that fontgraft puts every pixel inside the cell. A code whose\n"
+    "glyph draws nothing is left out, so that the device keeps its own glyph,\n"
+    "unless it is a space or an invisible format character.\n"
     "\n"
     "Options:\n"
     "  --face F         the face of a collection: its number or its name, with or\n"
@@ -58,7 +59,9 @@ const char kHelp[] =
     "                   font or by FreeType, whichever keeps most of the\n"
     "                   outline's strokes (slower)\n"
     "  --threshold N    grey level from 1 to 255 that counts as ink (default 96)\n"
-    "  --list-faces     list the faces of the font file, one per line\n"
+    "  --list-faces     list the faces of the font file, one per line: names,\n"
+    "                   codes, scripts, sizes, charset, coverage of the common\n"
+    "                   sets of each language\n"
     "  -v, --verbose    list each code moved, drawn smaller, clipped or left out\n"
     "  -h, --help       print this help\n"
     "  --version        print the version\n"
@@ -251,29 +254,28 @@ std::string faceName(const FaceInfo& info) {
   return info.style.empty() ? info.family : info.family + " " + info.style;
 }
 
-// Opens the face `wanted` names: its number, or its family with or without
-// its style (a family alone takes its regular face, else its first).
-bool openWantedFace(const FontData& data, const std::string& wanted, Face* face, FaceInfo* info,
-                    std::string* error) {
-  const int faces = countFaces(data, error);
-  if (faces == 0) {
-    return false;
-  }
-  int index = 0;
-  if (parseNumber(wanted.c_str(), 0, 0x7FFFFFFF, &index)) {
-    if (index >= faces) {
-      *error = "there is no face " + wanted + " in " + data.path + ": it has " +
-               (faces == 1 ? std::string("one face, 0")
-                           : counted(faces) + " faces, 0 to " + std::to_string(faces - 1)) +
-               " (see --list-faces)";
-      return false;
-    }
-    return face->open(data, index, info, error);
-  }
+// "there is no face 3 in F: it has 2 faces, 0 to 1 (see --list-faces)"
+std::string noSuchFace(const FontData& data, const std::string& wanted, const FaceList& list) {
+  const std::string faces =
+      list.declared == 1 ? "one face, 0" : counted(list.declared) + " faces, ";
+  return "there is no face " + wanted + " in " + data.path + ": it has " + faces +
+         (list.declared == 1 ? ""
+          : list.faces == list.declared
+              ? "0 to " + counted(list.faces - 1)
+              : "of which 0 to " + counted(list.faces - 1) + " can be opened") +
+         " (see --list-faces)";
+}
+
+// The face named `wanted`: its family with or without its style (a family
+// alone takes its regular face, else its first); -1 where none is. Each font
+// of a collection is read once, for its names only.
+int faceNamed(const FontData& data, const FaceList& list, const std::string& wanted, Face* face) {
   int found = -1;
-  for (int i = 0; i < faces; ++i) {
+  for (int i = 0; i < list.faces; ++i) {
     FaceInfo candidate;
-    if (!face->open(data, i, &candidate, error)) {
+    std::string error;
+    if (list.same[static_cast<std::size_t>(i)] != i ||
+        !face->openNames(data, i, &candidate, &error)) {
       continue;
     }
     const bool whole = lowered(faceName(candidate)) == lowered(wanted);
@@ -287,41 +289,125 @@ bool openWantedFace(const FontData& data, const std::string& wanted, Face* face,
       }
     }
   }
+  return found;
+}
+
+// Opens the face `wanted` names: its number, or its name (see faceNamed).
+// The font's bytes are unpacked first where they are compressed.
+bool openWantedFace(FontData* font, const std::string& wanted, Face* face, FaceInfo* info,
+                    std::string* error) {
+  const FontData& data = *font;
+  FaceList list;
+  if (!unpackFontData(font, error) || !readFaceList(data, &list, error)) {
+    return false;
+  }
+  int index = 0;
+  if (parseNumber(wanted.c_str(), 0, 0x7FFFFFFF, &index)) {
+    if (index >= list.faces) {
+      *error = noSuchFace(data, wanted, list);
+      return false;
+    }
+    return face->open(data, index, info, error);
+  }
+  const int found = faceNamed(data, list, wanted, face);
   if (found < 0) {
-    *error = "no face of " + data.path + " is named \"" + wanted + "\" (see --list-faces)";
+    const bool all = std::count(list.same.begin(), list.same.end(), -1) == 0;
+    *error = "no face of " + data.path +
+             (all ? "" : " among its first " + counted(kMaxFontsRead) + " different fonts") +
+             " is named \"" + wanted + "\" (see --list-faces)";
     return false;
   }
   return face->open(data, found, info, error);
 }
 
+// The codes of a face, in order, without those given at another table's
+// reading.
+std::vector<std::uint32_t> ownCodes(const std::vector<MappedCode>& codes) {
+  std::vector<std::uint32_t> own;
+  for (const MappedCode& c : codes) {
+    if (!c.alternative) {
+      own.push_back(c.code);
+    }
+  }
+  return own;
+}
+
+// "GB 2312 level 1: 3,755 of 3,755; ...; Big5 common: 0 of 5,401", for codes
+// in order; empty where they cover none of the sets.
+std::string coverageText(const std::vector<CommonSet>& sets,
+                         const std::vector<std::uint32_t>& codes) {
+  std::string text;
+  bool any = false;
+  for (const CommonSet& set : sets) {
+    // The smaller list looked up in the larger.
+    const bool fewer = codes.size() < set.codes.size();
+    const std::vector<std::uint32_t>& small = fewer ? codes : set.codes;
+    const std::vector<std::uint32_t>& large = fewer ? set.codes : codes;
+    long have = 0;
+    for (std::uint32_t code : small) {
+      have += std::binary_search(large.begin(), large.end(), code) ? 1 : 0;
+    }
+    any = any || have > 0;
+    text += (text.empty() ? "" : "; ") + std::string(set.name) + ": " + counted(have) + " of " +
+            counted(static_cast<long>(set.codes.size()));
+  }
+  return any ? text : "";
+}
+
+// "charset JISX0208.1983-0, read through X.Org's table jisx0208.1990-0"
+std::string charsetText(const FaceInfo& info) {
+  return "charset " + info.charset +
+         (info.table.empty() ? ", its codes Unicode's"
+                             : ", read through X.Org's table " + info.table);
+}
+
+// One line of --list-faces.
+std::string faceLine(const FaceInfo& info, const std::vector<CommonSet>& sets) {
+  std::string strikes;
+  for (int size : info.strikes) {
+    strikes += (strikes.empty() ? "" : " ") + std::to_string(size);
+  }
+  const std::string coverage = coverageText(sets, ownCodes(info.codes));
+  return std::to_string(info.index) + ": \"" + info.family + "\" " + info.style + ", " +
+         counted(static_cast<long>(info.codes.size())) +
+         (info.codes.size() == 1 ? " code" : " codes") +
+         (info.astral > 0 ? " and " + counted(info.astral) + " above U+FFFF" : "") +
+         ", scripts: " + scriptsCovered(info.codes) + (info.scalable ? "; outlines" : "") +
+         (strikes.empty() ? "" : "; bitmaps of " + strikes + " px") +
+         (info.charset.empty() ? "" : "; " + charsetText(info)) +
+         (coverage.empty() ? "" : "; " + coverage) + "\n";
+}
+
+// Lists the faces, each font of a collection read once.
 int listFaces(const Request& request) {
   FontData data;
+  FaceList list;
   std::string error;
-  if (!readFontData(request.font, &data, &error)) {
+  if (!readFontData(request.font, &data, &error) || !unpackFontData(&data, &error) ||
+      !readFaceList(data, &list, &error)) {
     return failRun(kProgram, error);
   }
-  const int faces = countFaces(data, &error);
-  if (faces == 0) {
-    return failRun(kProgram, error);
-  }
+  const std::vector<CommonSet> sets = commonSets();
   std::string text;
   Face face;
-  for (int i = 0; i < faces; ++i) {
+  for (int i = 0; i < list.faces; ++i) {
+    const int same = list.same[static_cast<std::size_t>(i)];
     FaceInfo info;
-    if (!face.open(data, i, &info, &error)) {
+    if (same < 0) {
+      text += std::to_string(i) + ": not read: the collection holds more than " +
+              counted(kMaxFontsRead) + " different fonts (--face " + std::to_string(i) +
+              " opens it)\n";
+    } else if (same != i) {
+      text += std::to_string(i) + ": the same font as face " + std::to_string(same) + "\n";
+    } else if (!face.open(data, i, &info, &error)) {
       text += std::to_string(i) + ": " + error + "\n";
-      continue;
+    } else {
+      text += faceLine(info, sets);
     }
-    std::string strikes;
-    for (int size : info.strikes) {
-      strikes += (strikes.empty() ? "" : " ") + std::to_string(size);
-    }
-    text += std::to_string(i) + ": \"" + info.family + "\" " + info.style + ", " +
-            counted(static_cast<long>(info.codes.size())) +
-            (info.codes.size() == 1 ? " code" : " codes") +
-            (info.astral > 0 ? " and " + counted(info.astral) + " above U+FFFF" : "") +
-            ", scripts: " + scriptsCovered(info.codes) + (info.scalable ? "; outlines" : "") +
-            (strikes.empty() ? "" : "; bitmaps of " + strikes + " px") + "\n";
+  }
+  if (list.declared > list.faces) {
+    text += "faces " + counted(list.faces) + " to " + counted(list.declared - 1) +
+            " cannot be opened: FreeType numbers faces up to " + counted(kMaxFaces - 1) + "\n";
   }
   return printText(kProgram, text);
 }
@@ -593,6 +679,102 @@ int writeOutputs(const Request& request, const FontHeader& header,
   return 0;
 }
 
+// Why the face cannot be drawn: at the size asked for, or, for a bitmap font
+// whose sizes are all outside those tried, which it has.
+std::string sizeFailure(const Request& request, const FaceInfo& info) {
+  std::string sizes;
+  for (std::size_t i = 0; i < info.strikes.size(); ++i) {
+    sizes += (i == 0                         ? ""
+              : i + 1 == info.strikes.size() ? " and "
+                                             : ", ") +
+             std::to_string(info.strikes[i]);
+  }
+  if (request.sizing.size != 0) {
+    return "the face cannot be drawn at " + std::to_string(request.sizing.size) + " pixels" +
+           (sizes.empty() ? "" : ": it has bitmaps of " + sizes + " pixels");
+  }
+  if (info.scalable || sizes.empty()) {
+    return "the face cannot be drawn at any size";
+  }
+  const int largest = Area{request.sizing.fill ? 0 : kCellMargin}.size() + kSizesAboveArea;
+  return "the face has bitmaps of " + sizes + " pixels only, outside the sizes tried (" +
+         std::to_string(largest) + " down to " + std::to_string(kMinSize) + "): give --size " +
+         std::to_string(info.strikes.front()) +
+         " to draw it at its own size, clipping what does not fit";
+}
+
+// "; 6 codes also written at another table's reading; left out: 2 codes the
+// table leaves undefined"
+std::string readingText(const FaceInfo& info) {
+  const auto codes = [](long n) { return counted(n) + (n == 1 ? " code" : " codes"); };
+  std::string out;
+  if (info.undefined > 0) {
+    out += codes(info.undefined) +
+           (info.table.empty() ? " outside the charset" : " the table leaves undefined");
+  }
+  if (info.doubled > 0) {
+    out += (out.empty() ? "" : ", ") + codes(info.doubled) +
+           " read as the Unicode code of an earlier one";
+  }
+  return (info.alternatives > 0
+              ? "; " + codes(info.alternatives) + " also written at another table's reading"
+              : "") +
+         (out.empty() ? "" : "; left out: " + out);
+}
+
+// A face of the same file with bitmaps of `size` pixels, where the face
+// converted has none, and its name; -1 where there is none.
+int faceWithStrike(const FontData& data, const FaceInfo& info, int size, std::string* name) {
+  FaceList list;
+  std::string error;
+  if (info.faces < 2 || std::count(info.strikes.begin(), info.strikes.end(), size) > 0 ||
+      !readFaceList(data, &list, &error)) {
+    return -1;
+  }
+  const int converted = list.same[static_cast<std::size_t>(info.index)];
+  Face face;
+  for (int i = 0; i < list.faces; ++i) {
+    FaceInfo other;
+    if (list.same[static_cast<std::size_t>(i)] == i && i != converted &&
+        face.openNames(data, i, &other, &error) &&
+        std::count(other.strikes.begin(), other.strikes.end(), size) > 0) {
+      *name = faceName(other);
+      return i;
+    }
+  }
+  return -1;
+}
+
+// The summary's lines on what the glyphs came from: a bitmap font's charset
+// and table, the coverage of the common sets by the glyphs written, and a
+// face of the file with bitmaps of the size where this one is drawn from
+// outlines.
+std::string sourceSummary(const FontData& data, const FaceInfo& info, const SizeChoice& choice,
+                          const std::vector<CellGlyph>& glyphs) {
+  const std::string prefix = std::string(kProgram) + ": ";
+  std::string text;
+  if (!info.charset.empty()) {
+    text += prefix + charsetText(info) + readingText(info) + "\n";
+  }
+  std::vector<std::uint32_t> written;
+  for (const CellGlyph& glyph : glyphs) {
+    written.push_back(glyph.code);
+  }
+  std::sort(written.begin(), written.end());
+  const std::string coverage = coverageText(commonSets(), written);
+  if (!coverage.empty()) {
+    text += prefix + "coverage: " + coverage + "\n";
+  }
+  std::string name;
+  const int other = choice.strike ? -1 : faceWithStrike(data, info, choice.size, &name);
+  if (other >= 0) {
+    text += prefix + "face " + std::to_string(other) + " of the file (" + name +
+            ") has hand-drawn bitmaps of " + std::to_string(choice.size) +
+            " pixels, the size chosen here: try --face " + std::to_string(other) + "\n";
+  }
+  return text;
+}
+
 int convert(const Request& request) {
   FontData data;
   std::string error;
@@ -601,7 +783,7 @@ int convert(const Request& request) {
   }
   Face face;
   FaceInfo info;
-  if (!openWantedFace(data, request.face, &face, &info, &error)) {
+  if (!openWantedFace(&data, request.face, &face, &info, &error)) {
     return failRun(kProgram, error);
   }
   if (info.codes.empty()) {
@@ -623,16 +805,7 @@ int convert(const Request& request) {
   }
   SizeChoice choice;
   if (!chooseSize(&face, info, request.sizing, &choice)) {
-    std::string sizes;
-    for (int strike : info.strikes) {
-      sizes += (sizes.empty() ? "" : ", ") + std::to_string(strike);
-    }
-    return failRun(kProgram,
-                   request.sizing.size != 0
-                       ? "the face cannot be drawn at " + std::to_string(request.sizing.size) +
-                             " pixels" +
-                             (sizes.empty() ? "" : ": it has bitmaps of " + sizes + " pixels")
-                       : "the face cannot be drawn at any size");
+    return failRun(kProgram, sizeFailure(request, info));
   }
 
   std::vector<Converted> converted;
@@ -720,6 +893,7 @@ int convert(const Request& request) {
                  "%s: %s code%s above U+FFFF left out: the table holds U+0000\u2013U+FFFF\n",
                  kProgram, counted(info.astral).c_str(), info.astral == 1 ? "" : "s");
   }
+  std::fputs(sourceSummary(data, info, choice, glyphs).c_str(), stderr);
   return clipped.total > 0 ? 2 : 0;
 }
 

@@ -4,15 +4,24 @@
 #include FT_FREETYPE_H
 #include FT_BITMAP_H
 #include FT_BDF_H
+#include FT_FONT_FORMATS_H
 #include FT_OUTLINE_H
 #include FT_SIZES_H
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <numeric>
+#include <unordered_map>
 
+#include "convert/charsets.h"
 #include "convert/strokes.h"
+
+#ifdef FONTGRAFT_ZLIB
+#include <zlib.h>
+#endif
 
 struct Face::Handles {
   FT_Library library = nullptr;
@@ -67,18 +76,187 @@ int tableRank(const FT_CharMap map) {
   return static_cast<int>(sizeof kPreferred / sizeof kPreferred[0]);  // a bitmap font's
 }
 
-bool isUnicodeCharset(const char* registry, const char* encoding) {
-  const auto same = [](const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-      if ((*a | 0x20) != (*b | 0x20)) {
-        return false;
-      }
-    }
-    return *a == *b;
-  };
-  return same(registry, "ISO10646") || (same(registry, "ISO8859") && same(encoding, "1"));
+// Whether the face is an X11 bitmap font, whose codes are those of the
+// charset it names.
+bool isX11Bitmap(FT_Face face) {
+  const char* format = FT_Get_Font_Format(face);
+  return format != nullptr && (std::strcmp(format, "BDF") == 0 || std::strcmp(format, "PCF") == 0);
 }
 
+// The fields of an XLFD name ("-misc-fixed-medium-...-iso10646-1"), from
+// the foundry to the encoding; none where it is not one.
+std::vector<std::string> xlfdFields(const char* name) {
+  std::vector<std::string> fields;
+  if (name == nullptr || *name != '-') {
+    return fields;
+  }
+  for (const char* at = name + 1;; ++at) {
+    const char* end = std::strchr(at, '-');
+    fields.emplace_back(at, end != nullptr ? static_cast<std::size_t>(end - at) : std::strlen(at));
+    if (end == nullptr) {
+      break;
+    }
+    at = end;
+  }
+  return fields.size() == 14 ? fields : std::vector<std::string>();
+}
+
+std::vector<std::string> xlfdOf(FT_Face face) {
+  BDF_PropertyRec font;
+  return FT_Get_BDF_Property(face, "FONT", &font) == 0 && font.type == BDF_PROPERTY_TYPE_ATOM
+             ? xlfdFields(font.u.atom)
+             : std::vector<std::string>();
+}
+
+// The charset an X11 bitmap font names: its CHARSET_REGISTRY and
+// CHARSET_ENCODING, else the last two fields of its XLFD name; empty where
+// it names none.
+std::string charsetOf(FT_Face face) {
+  const char* encoding = nullptr;
+  const char* registry = nullptr;
+  if (FT_Get_BDF_Charset_ID(face, &encoding, &registry) == 0 && registry != nullptr &&
+      *registry != '\0') {
+    return std::string(registry) +
+           (encoding != nullptr && *encoding != '\0' ? std::string("-") + encoding : "");
+  }
+  const std::vector<std::string> xlfd = xlfdOf(face);
+  return xlfd.empty() || xlfd[12].empty() ? std::string() : xlfd[12] + "-" + xlfd[13];
+}
+
+// A name for a face without a family name: the family of its XLFD name, else
+// its file's name up to the first dot.
+std::string familyOf(FT_Face face, const std::string& path) {
+  if (face->family_name != nullptr && *face->family_name != '\0') {
+    return face->family_name;
+  }
+  const std::vector<std::string> xlfd = xlfdOf(face);
+  if (!xlfd.empty() && !xlfd[1].empty()) {
+    return xlfd[1];
+  }
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = file.find('.');
+  return dot == 0 || dot == std::string::npos ? file : file.substr(0, dot);
+}
+
+// The character table the codes are read from: the best Unicode one, or for
+// an X11 bitmap font read through a table, its own; for an X11 bitmap font
+// in a Unicode charset without one FreeType knows, its own as well.
+FT_CharMap charmapOf(FT_Face face, const Charset& charset, bool x11) {
+  FT_CharMap best = nullptr;
+  for (int i = 0; i < face->num_charmaps; ++i) {
+    FT_CharMap map = face->charmaps[i];
+    const int rank = tableRank(map);
+    if (charset.table != nullptr ? map->encoding == FT_ENCODING_NONE
+                                 : rank >= 0 && (best == nullptr || rank < tableRank(best))) {
+      best = map;
+    }
+  }
+  return best == nullptr && x11 && face->num_charmaps > 0 ? face->charmaps[0] : best;
+}
+
+bool byCode(const MappedCode& a, const MappedCode& b) {
+  return a.code < b.code;
+}
+
+// Codes read through a table come in the order of the charset: put in
+// Unicode's, the first code of the font kept where two read alike.
+void orderCodes(FaceInfo* info) {
+  std::vector<MappedCode>& codes = info->codes;
+  std::stable_sort(codes.begin(), codes.end(), byCode);
+  const auto last = std::unique(codes.begin(), codes.end(),
+                                [](const auto& a, const auto& b) { return a.code == b.code; });
+  info->doubled = static_cast<long>(codes.end() - last);
+  codes.erase(last, codes.end());
+}
+
+// Gives the glyphs of the codes other tables read otherwise at their
+// readings too, where the font has nothing there.
+void addAlternatives(const Charset& charset, FaceInfo* info) {
+  std::vector<MappedCode>& codes = info->codes;
+  const auto find = [&codes](std::uint32_t code) {
+    const auto at = std::lower_bound(codes.begin(), codes.end(), MappedCode{code, 0}, byCode);
+    return at != codes.end() && at->code == code ? at : codes.end();
+  };
+  std::vector<MappedCode> added;
+  for (const OtherReading& reading : otherReadings(charset)) {
+    const auto own = find(reading.unicode);
+    if (own != codes.end() && find(reading.other) == codes.end()) {
+      added.push_back({reading.other, own->glyph, true});
+    }
+  }
+  info->alternatives = static_cast<long>(added.size());
+  codes.insert(codes.end(), added.begin(), added.end());
+  std::sort(codes.begin(), codes.end(), byCode);
+}
+
+// Faces of a collection whose table directories are the same are one font.
+// Directories larger than this (256 tables) are not compared.
+constexpr std::size_t kMaxDirectoryCompared = 12 + 16 * 256;
+
+std::uint32_t bigEndian(const std::vector<unsigned char>& bytes, std::size_t at, int length) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < length; ++i) {
+    value = value << 8 | bytes[at + static_cast<std::size_t>(i)];
+  }
+  return value;
+}
+
+// The length of the table directory at `offset`, 0 where it does not fit the
+// file.
+std::size_t directoryLength(const std::vector<unsigned char>& bytes, std::uint32_t offset) {
+  if (offset > bytes.size() || bytes.size() - offset < 12) {
+    return 0;
+  }
+  const std::size_t length = 12 + 16 * std::size_t{bigEndian(bytes, offset + 4, 2)};
+  return bytes.size() - offset < length ? 0 : length;
+}
+
+std::uint64_t hashOf(const unsigned char* bytes, std::size_t length) {
+  std::uint64_t hash = 14695981039346656037u;  // FNV-1a
+  for (std::size_t i = 0; i < length; ++i) {
+    hash = (hash ^ bytes[i]) * 1099511628211u;
+  }
+  return hash;
+}
+
+// Marks the faces of a TrueType or OpenType collection that are the font of
+// an earlier face: at its offset, or at another with the same directory.
+void findSameFaces(const std::vector<unsigned char>& bytes, FaceList* list) {
+  const std::size_t faces = static_cast<std::size_t>(list->faces);
+  if (bytes.size() < 12 || std::memcmp(bytes.data(), "ttcf", 4) != 0 ||
+      (bytes.size() - 12) / 4 < faces) {
+    return;
+  }
+  const auto offsetOf = [&bytes](std::size_t face) { return bigEndian(bytes, 12 + 4 * face, 4); };
+  std::unordered_map<std::uint32_t, int> byOffset;
+  std::unordered_multimap<std::uint64_t, int> byDirectory;
+  for (std::size_t i = 0; i < faces; ++i) {
+    const std::uint32_t offset = offsetOf(i);
+    const auto first = byOffset.emplace(offset, static_cast<int>(i));
+    if (!first.second) {
+      list->same[i] = first.first->second;
+      continue;
+    }
+    const std::size_t length = directoryLength(bytes, offset);
+    if (length == 0 || length > kMaxDirectoryCompared) {
+      continue;
+    }
+    const std::uint64_t hash = hashOf(bytes.data() + offset, length);
+    const auto candidates = byDirectory.equal_range(hash);
+    for (auto it = candidates.first; it != candidates.second; ++it) {
+      const std::uint32_t other = offsetOf(static_cast<std::size_t>(it->second));
+      if (directoryLength(bytes, other) == length &&
+          std::memcmp(bytes.data() + offset, bytes.data() + other, length) == 0) {
+        list->same[i] = it->second;
+        break;
+      }
+    }
+    if (list->same[i] == static_cast<int>(i)) {
+      byDirectory.emplace(hash, static_cast<int>(i));
+    }
+  }
+}
 int pixelsOf(const FT_Bitmap_Size& size) {
   return static_cast<int>((size.y_ppem + 32) >> 6);
 }
@@ -117,10 +295,65 @@ bool readFontData(const std::string& path, FontData* data, std::string* error) {
   return true;
 }
 
-int countFaces(const FontData& data, std::string* error) {
+bool unpackFontData(FontData* data, std::string* error) {
+  std::vector<unsigned char>& bytes = data->bytes;
+  if (bytes.size() < 2 || bytes[0] != 0x1F || bytes[1] != 0x8B) {
+    return true;
+  }
+#ifdef FONTGRAFT_ZLIB
+  z_stream stream{};
+  if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {  // a gzip header
+    *error = "cannot read font file " + data->path + ": out of memory";
+    return false;
+  }
+  std::vector<unsigned char> out(std::min(kMaxFontBytes, bytes.size() * 4 + 4096));
+  stream.next_in = bytes.data();
+  stream.avail_in = static_cast<uInt>(std::min<std::size_t>(bytes.size(), 1u << 30));
+  int status = Z_OK;
+  while (status == Z_OK) {
+    if (stream.total_out == out.size()) {
+      if (out.size() == kMaxFontBytes) {
+        break;
+      }
+      out.resize(std::min(kMaxFontBytes, out.size() * 2));
+    }
+    stream.next_out = out.data() + stream.total_out;
+    stream.avail_out = static_cast<uInt>(out.size() - stream.total_out);
+    status = inflate(&stream, Z_NO_FLUSH);
+  }
+  out.resize(stream.total_out);
+  inflateEnd(&stream);
+  if (status != Z_STREAM_END) {
+    *error = "cannot read font file " + data->path + ": " +
+             (status == Z_OK ? "it unpacks to more than 1 GiB" : "its gzip data are damaged");
+    return false;
+  }
+  bytes.swap(out);
+#else
+  static_cast<void>(error);  // FreeType unpacks it, slowly
+#endif
+  return true;
+}
+
+bool readFaceList(const FontData& data, FaceList* list, std::string* error) {
   Face face;
   FaceInfo info;
-  return face.open(data, -1, &info, error) ? info.faces : 0;
+  if (!face.openNames(data, -1, &info, error)) {
+    return false;
+  }
+  list->declared = face.declaredFaces();
+  list->faces = static_cast<int>(std::min(list->declared, kMaxFaces));
+  list->same.resize(static_cast<std::size_t>(list->faces));
+  std::iota(list->same.begin(), list->same.end(), 0);
+  findSameFaces(data.bytes, list);
+  int fonts = 0;
+  for (int i = 0; i < list->faces; ++i) {
+    int& same = list->same[static_cast<std::size_t>(i)];
+    if (same == i && ++fonts > kMaxFontsRead) {
+      same = -1;
+    }
+  }
+  return true;
 }
 
 Face::Face() : ft_(new Handles) {
@@ -138,7 +371,7 @@ Face::~Face() {
   delete ft_;
 }
 
-bool Face::open(const FontData& data, int index, FaceInfo* info, std::string* error) {
+bool Face::load(const FontData& data, long index, std::string* error) {
   FT_Error status = ft_->library == nullptr ? FT_Init_FreeType(&ft_->library) : 0;
   if (status != 0) {
     *error = std::string("cannot start FreeType: ") + errorText(status);
@@ -148,10 +381,9 @@ bool Face::open(const FontData& data, int index, FaceInfo* info, std::string* er
     FT_Done_Face(ft_->face);
     ft_->face = nullptr;
   }
-  // Face -1 only counts the faces; any other is checked against the count.
-  status =
-      FT_New_Memory_Face(ft_->library, data.bytes.data(), static_cast<FT_Long>(data.bytes.size()),
-                         index < 0 ? -1 : index, &ft_->face);
+  // Face -1 only counts the faces.
+  status = FT_New_Memory_Face(ft_->library, data.bytes.data(),
+                              static_cast<FT_Long>(data.bytes.size()), index, &ft_->face);
   if (status != 0) {
     ft_->face = nullptr;
     *error = "cannot read font file " + data.path + ": " +
@@ -161,55 +393,87 @@ bool Face::open(const FontData& data, int index, FaceInfo* info, std::string* er
                   : errorText(status));
     return false;
   }
+  return true;
+}
+
+long Face::declaredFaces() const {
+  return ft_->face != nullptr ? static_cast<long>(ft_->face->num_faces) : 0;
+}
+
+bool Face::openNames(const FontData& data, int index, FaceInfo* info, std::string* error) {
+  if (index >= kMaxFaces || !load(data, index < 0 ? -1 : index, error)) {
+    if (index >= kMaxFaces) {
+      *error = "there is no face " + std::to_string(index) + " in " + data.path;
+    }
+    return false;
+  }
   FT_Face face = ft_->face;
+  info->faces = static_cast<int>(std::min<long>(face->num_faces, kMaxFaces));
   if (index < 0) {
-    info->faces = static_cast<int>(face->num_faces);
     return true;
   }
   info->index = index;
-  info->family = face->family_name != nullptr ? face->family_name : "";
+  info->family = familyOf(face, data.path);
   info->style = face->style_name != nullptr ? face->style_name : "";
   info->scalable = FT_IS_SCALABLE(face);
   info->strikes.clear();
   for (int i = 0; i < face->num_fixed_sizes; ++i) {
     info->strikes.push_back(pixelsOf(face->available_sizes[i]));
   }
-
-  const char* registry = nullptr;
-  const char* encoding = nullptr;
-  if (FT_Get_BDF_Charset_ID(face, &encoding, &registry) == 0 && registry != nullptr &&
-      !isUnicodeCharset(registry, encoding != nullptr ? encoding : "")) {
-    *error = "the font " + data.path + " is in the charset " + registry +
-             (encoding != nullptr && *encoding != '\0' ? std::string("-") + encoding : "") +
-             ", not Unicode: convert it to ISO 10646 first";
-    return false;
-  }
-
-  FT_CharMap best = nullptr;
-  for (int i = 0; i < face->num_charmaps; ++i) {
-    const int rank = tableRank(face->charmaps[i]);
-    if (rank >= 0 && (best == nullptr || rank < tableRank(best))) {
-      best = face->charmaps[i];
-    }
-  }
-  if (best == nullptr || FT_Set_Charmap(face, best) != 0) {
-    *error = "the font " + data.path + " has no Unicode character table";
-    return false;
-  }
+  info->charset = isX11Bitmap(face) ? charsetOf(face) : "";
+  info->table.clear();
   info->codes.clear();
-  info->astral = 0;
-  FT_UInt glyph = 0;
-  for (FT_ULong code = FT_Get_First_Char(face, &glyph); glyph != 0;
-       code = FT_Get_Next_Char(face, code, &glyph)) {
-    if (code > 0xFFFF) {
-      ++info->astral;
-    } else if (code != 0) {
-      info->codes.push_back({static_cast<std::uint32_t>(code), glyph});
-    }
-  }
+  info->astral = info->undefined = info->doubled = info->alternatives = 0;
   return true;
 }
 
+bool Face::open(const FontData& data, int index, FaceInfo* info, std::string* error) {
+  return openNames(data, index, info, error) && (index < 0 || readCodes(data.path, info, error));
+}
+
+bool Face::readCodes(const std::string& path, FaceInfo* info, std::string* error) {
+  FT_Face face = ft_->face;
+  const bool x11 = isX11Bitmap(face);
+  Charset charset;
+  std::string reason;
+  if (x11 && info->charset.empty()) {
+    *error = "the font " + path +
+             " names no charset (CHARSET_REGISTRY, CHARSET_ENCODING): its codes cannot be read "
+             "as Unicode";
+    return false;
+  }
+  if (x11 && !findCharset(info->charset, &charset, &reason)) {
+    *error = "the font " + path + " is in the charset " + info->charset + ", " + reason +
+             ": convert it to ISO 10646 first, or use a font in " + understoodCharsets();
+    return false;
+  }
+  info->table = charset.table != nullptr ? charset.table->name : "";
+  FT_CharMap map = charmapOf(face, charset, x11);
+  if (map == nullptr || FT_Set_Charmap(face, map) != 0) {
+    *error = "the font " + path + " has no Unicode character table";
+    return false;
+  }
+  FT_UInt glyph = 0;
+  for (FT_ULong code = FT_Get_First_Char(face, &glyph); glyph != 0;
+       code = FT_Get_Next_Char(face, code, &glyph)) {
+    const std::uint32_t unicode = x11 ? unicodeOf(charset, static_cast<std::uint32_t>(code))
+                                      : static_cast<std::uint32_t>(code);
+    if (code == 0) {
+      continue;
+    } else if (unicode == 0 || code > 0xFFFFFFFFu) {
+      ++info->undefined;
+    } else if (unicode > 0xFFFF) {
+      ++info->astral;
+    } else {
+      info->codes.push_back({unicode, glyph});
+    }
+  }
+  if (charset.table != nullptr) {
+    orderCodes(info);
+    addAlternatives(charset, info);
+  }
+  return true;
+}
 bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline) {
   FT_Face face = ft_->face;
   int strikeIndex = -1;

@@ -38,20 +38,57 @@ struct Bitmap {
   bool at(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)] != 0; }
 };
 
+// A Unicode code of a face and its glyph. A bitmap font in a legacy charset
+// gives its glyphs at the Unicode codes its table reads; where other tables
+// read a code otherwise, its glyph is also given at their reading, as an
+// `alternative` (unless the font has a code of its own there), which any
+// font's own code is to win over.
 struct MappedCode {
   std::uint32_t code;
   unsigned glyph;
+  bool alternative = false;
 };
 
 struct FaceInfo {
   int index = 0;
-  int faces = 0;  // faces in the file
+  int faces = 0;  // faces in the file that can be opened
   std::string family;
   std::string style;
   bool scalable = false;
   std::vector<int> strikes;       // pixel sizes of the embedded bitmap strikes
   std::vector<MappedCode> codes;  // U+0001 to U+FFFF, in order
   long astral = 0;                // codes above U+FFFF in the face's full Unicode table
+  // A bitmap font's charset ("JISX0208.1983-0"; empty for other fonts), the
+  // table its codes were read through ("jisx0208.1990-0"; empty where they
+  // are Unicode's), and how many of its codes the table leaves undefined (or
+  // lie outside the charset), how many read as a Unicode code that an earlier
+  // code already has, and how many are given at an alternative reading too:
+  // the first two left out.
+  std::string charset;
+  std::string table;
+  long undefined = 0;
+  long doubled = 0;
+  long alternatives = 0;
+};
+
+// The faces of a font file that FreeType can open: it numbers them from 0 to
+// 65,535, whatever a collection declares.
+constexpr long kMaxFaces = 65536;
+
+// The different fonts of a collection read to list its faces or to find one
+// by name, so that a hostile collection costs a bounded time: far more than
+// the collections made (Noto Sans CJK holds 10). Any face opens by number.
+constexpr int kMaxFontsRead = 1024;
+
+// A font file's faces, and which of them are one font: faces of a collection
+// whose table directories are the same (the same offset, or copies of one)
+// are read once.
+struct FaceList {
+  int faces = 0;      // faces 0 to faces - 1 can be opened
+  long declared = 0;  // faces the file declares (more than `faces` past kMaxFaces)
+  // Per face, the first face that is the same font (itself if none); -1 for
+  // a font of its own past the first kMaxFontsRead, not read.
+  std::vector<int> same;
 };
 
 // The bytes of a font file, read once and shared by the faces opened on it.
@@ -64,8 +101,12 @@ struct FontData {
 // reason in `error`.
 bool readFontData(const std::string& path, FontData* data, std::string* error);
 
-// The number of faces in the file, or 0 with the reason in `error`.
-int countFaces(const FontData& data, std::string* error);
+// Unpacks the bytes of a gzip-compressed font file (.pcf.gz), which FreeType
+// would unpack anew at every glyph. False with a one-line reason in `error`.
+bool unpackFontData(FontData* data, std::string* error);
+
+// Lists the faces of the file. False with the reason in `error`.
+bool readFaceList(const FontData& data, FaceList* list, std::string* error);
 
 enum class Drawn { kInk, kBlank, kUndrawable };
 
@@ -76,9 +117,18 @@ class Face {
   Face(const Face&) = delete;
   Face& operator=(const Face&) = delete;
 
-  // Opens face `index` and picks its Unicode character table. A bitmap font
-  // in another charset is refused. False with a one-line reason in `error`.
+  // Opens face `index` and reads its codes: from its Unicode character table,
+  // or, for a bitmap font in a legacy charset, from its own codes through the
+  // charset's table. A bitmap font in a charset without a table is refused.
+  // False with a one-line reason in `error`.
   bool open(const FontData& data, int index, FaceInfo* info, std::string* error);
+
+  // Opens face `index` for its names, strikes and charset only (its codes
+  // left empty, its charset not judged).
+  bool openNames(const FontData& data, int index, FaceInfo* info, std::string* error);
+
+  // The faces declared by the file of the face opened last.
+  long declaredFaces() const;
 
   // Sets the pixel size and the rendering. False when the face has no such
   // size. `outline` asks for the outlines even where a strike exists.
@@ -100,6 +150,11 @@ class Face {
   // The black and white drawing, unhinted or hinted by the font or by
   // FreeType, that keeps the most of the outline's strokes.
   Drawn drawBest(unsigned glyph, Bitmap* bitmap);
+
+  // Opens face `index` of the file (-1: only to count them).
+  bool load(const FontData& data, long index, std::string* error);
+  // Reads the codes of the face opened into `info`.
+  bool readCodes(const std::string& path, FaceInfo* info, std::string* error);
 
   struct Handles;
   Handles* ft_;

@@ -12,6 +12,13 @@ KIND is one of
   wide         A a square of 700 units, U+2014 a bar 1.6 em wide
   pair         a collection of two faces, "Case pair" Regular (A a square)
                and Bold (A and B squares)
+  many-faces   a collection of 300,000 faces (9.6 MB): "Case many" Regular
+               (A, and U+4E00-U+9FFF, a square) at every even offset of the
+               collection's list, Bold (A and B) at every odd one
+  faces-shared a collection of three faces, the first two at one offset
+  many-fonts   a collection of 1,100 different fonts (their tables shared)
+KIND may also be a BDF font of BITMAP_FONTS below (OUT.bdf), whose glyph N
+(from 1) is a bar N pixels wide.
 Needs fontTools (Debian: python3-fonttools).
 """
 import sys
@@ -84,7 +91,137 @@ def build(kind, style="Regular"):
     return builder
 
 
+# BDF fonts: KIND: (CHARSET_REGISTRY, CHARSET_ENCODING, FAMILY_NAME or None,
+# pixel size, codes).
+BITMAP_FONTS = {
+    # The codes other tables read otherwise; 0x3021 and 0x7426 ideographs of
+    # level 1 and of 1990; 0x222F undefined by the table; 0x7521 outside the
+    # charset.
+    "jis": ("JISX0208.1983", "0", "Case jis", 16,
+            [0x2141, 0x2142, 0x215D, 0x2171, 0x2172, 0x224C, 0x3021, 0x7426, 0x222F, 0x7521]),
+    # Middle dot and dash; 0x3021 an ideograph; 0x2A21 undefined (a row of
+    # GB 8565); 0x7A21 outside GB 2312.
+    "gb": ("GB2312.1980", "0", "Case gb", 16, [0x2124, 0x212A, 0x3021, 0x2A21, 0x7A21]),
+    # Middle dot, the first Hangul syllable and the first hanja; 0x2F21
+    # undefined.
+    "ksc": ("KSC5601.1987", "0", "Case ksc", 16, [0x2124, 0x3021, 0x4A21, 0x2F21]),
+    # 0xA2A4 and 0xF9F9 both U+2550; 0xA47F undefined; 0xFA40 outside.
+    "big5": ("BIG5", "0", "Case big5", 16, [0xA440, 0xA141, 0xA2A4, 0xF9F9, 0xA47F, 0xFA40]),
+    # ASCII's letters kept, yen and overline, a half-width katakana; 0xE0
+    # outside.
+    "jisx0201": ("JISX0201.1976", "0", "Case jisx0201", 16, [0x41, 0x5C, 0x7E, 0xB1, 0xE0]),
+    # ASCII without a family name, to its last code; 0x80 outside.
+    "ascii": ("ISO646.1991", "IRV", None, 16, [0x41, 0x7F, 0x80]),
+    # Latin-1 to its last code; 0x100 outside.
+    "latin1": ("ISO8859", "1", "Case latin1", 16, [0xFF, 0x100]),
+    "koi8": ("KOI8", "R", "Case koi8", 16, [0x41]),
+    "cns": ("CNS11643.1992", "1", "Case cns", 16, [0x4421]),
+    "jisc": ("JISC6226.1978", "0", "Case jisc", 16, [0x3021]),
+    # Only a size outside those the converter tries.
+    "large": ("ISO10646", "1", "Case large", 24, [0x41]),
+}
+
+
+def bitmap_font(kind, path):
+    registry, encoding, family, size, codes = BITMAP_FONTS[kind]
+    properties = ['CHARSET_REGISTRY "%s"' % registry, 'CHARSET_ENCODING "%s"' % encoding,
+                  "PIXEL_SIZE %d" % size]
+    if family is not None:
+        properties.append('FAMILY_NAME "%s"' % family)
+    lines = ["STARTFONT 2.1", "FONT -case-%s-medium-r-normal--%d-%d-75-75-c-%d-%s-%s"
+             % (kind, size, size * 10, size * 10, registry, encoding),
+             "SIZE %d 75 75" % size, "FONTBOUNDINGBOX %d %d 0 -2" % (size, size),
+             "STARTPROPERTIES %d" % len(properties)] + properties
+    lines += ["ENDPROPERTIES", "CHARS %d" % len(codes)]
+    for number, code in enumerate(codes, 1):
+        bar = (1 << 16) - (1 << (16 - number))  # `number` pixels from the left
+        lines += ["STARTCHAR %04X" % code, "ENCODING %d" % code, "SWIDTH 960 0",
+                  "DWIDTH %d 0" % size, "BBX 16 1 0 0", "BITMAP", "%04X" % bar, "ENDCHAR"]
+    with open(path, "w") as out:
+        out.write("\n".join(lines + ["ENDFONT", ""]))
+
+
+def collection(fonts, offsets_of, count, path):
+    """A collection of `count` faces: face i is font offsets_of(i) of `fonts`
+    (TTFont objects), each stored once."""
+    import io
+    import struct
+
+    blobs = []
+    for font in fonts:
+        data = io.BytesIO()
+        font.save(data)
+        blobs.append(data.getvalue())
+    header = 12 + 4 * count
+    starts, at = [], header
+    for blob in blobs:
+        starts.append(at)
+        at += (len(blob) + 3) // 4 * 4
+    out = bytearray(struct.pack(">4sII", b"ttcf", 0x10000, count))
+    out += struct.pack(">%dI" % count, *(starts[offsets_of(i)] for i in range(count)))
+    for blob, start in zip(blobs, starts):
+        tables = struct.unpack(">H", blob[4:6])[0]
+        moved = bytearray(blob)
+        for t in range(tables):  # table offsets count from the collection's start
+            record = 12 + 16 * t + 8
+            struct.pack_into(">I", moved, record, struct.unpack(">I", blob[record:record + 4])[0] + start)
+        out += moved + b"\0" * (-len(moved) % 4)
+    # FreeType takes a collection to need 32 bytes a face at least.
+    out += b"\0" * max(0, 32 * count - len(out))
+    with open(path, "wb") as file:
+        file.write(out)
+
+
+def copied_directories(font, count, path):
+    """A collection of `count` faces, each its own copy of the font's table
+    directory (with its own checksum of the first table), the tables shared."""
+    import io
+    import struct
+
+    data = io.BytesIO()
+    font.save(data)
+    blob = data.getvalue()
+    length = 12 + 16 * struct.unpack(">H", blob[4:6])[0]
+    base = 12 + 4 * count + length * count  # where the tables go
+    out = bytearray(struct.pack(">4sII", b"ttcf", 0x10000, count))
+    out += struct.pack(">%dI" % count, *(12 + 4 * count + length * i for i in range(count)))
+    for i in range(count):
+        directory = bytearray(blob[:length])
+        for t in range((length - 12) // 16):
+            record = 12 + 16 * t + 8
+            struct.pack_into(">I", directory, record,
+                             struct.unpack(">I", blob[record:record + 4])[0] + base)
+        struct.pack_into(">I", directory, 16, i)
+        out += directory
+    out += blob
+    with open(path, "wb") as file:
+        file.write(out)
+
+
+def many_codes(style):
+    builder = build("pair", style)
+    if style == "Regular":
+        builder.font["cmap"].tables[0].cmap.update({code: "A" for code in range(0x4E00, 0xA000)})
+        builder.font["cmap"].tables[0].format = 4
+    builder.font["name"].setName("Case many", 1, 3, 1, 0x409)
+    return builder.font
+
+
 if __name__ == "__main__":
+    if len(sys.argv) == 3 and sys.argv[1] in BITMAP_FONTS:
+        bitmap_font(sys.argv[1], sys.argv[2])
+        sys.exit(0)
+    if len(sys.argv) == 3 and sys.argv[1] == "many-faces":
+        collection([many_codes("Regular"), many_codes("Bold")], lambda i: i % 2, 300000,
+                   sys.argv[2])
+        sys.exit(0)
+    if len(sys.argv) == 3 and sys.argv[1] == "many-fonts":
+        copied_directories(build("pair", "Bold").font, 1100, sys.argv[2])
+        sys.exit(0)
+    if len(sys.argv) == 3 and sys.argv[1] == "faces-shared":
+        fonts = [build("pair", style).font for style in ("Regular", "Bold")]
+        collection(fonts, lambda i: 0 if i < 2 else 1, 3, sys.argv[2])
+        sys.exit(0)
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     if sys.argv[1] == "pair":
