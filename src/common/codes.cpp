@@ -98,6 +98,17 @@ int decodeUtf8(const char* text, std::size_t available, std::uint32_t* code) {
   return length;
 }
 
+std::string oneLineName(const std::string& name) {
+  std::string line = name;
+  for (char& c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      c = '?';
+    }
+  }
+  return line;
+}
+
 std::string codeNumber(std::uint32_t code) {
   char name[16];
   std::snprintf(name, sizeof name, code > 0xFFFF ? "U+%06X" : "U+%04X",

@@ -22,6 +22,10 @@ std::string utf8Of(std::uint32_t code);
 // surrogate, a code past U+10FFFF, a sequence cut short).
 int decodeUtf8(const char* text, std::size_t available, std::uint32_t* code);
 
+// A name a file gives itself (a font's family or style), fit for one line of
+// a report or of a text file: each control character becomes '?'.
+std::string oneLineName(const std::string& name);
+
 // "U+4E00": the code alone.
 std::string codeNumber(std::uint32_t code);
 

@@ -16,6 +16,7 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "common/codes.h"
 #include "convert/charsets.h"
 #include "convert/strokes.h"
 
@@ -413,8 +414,8 @@ bool Face::openNames(const FontData& data, int index, FaceInfo* info, std::strin
     return true;
   }
   info->index = index;
-  info->family = familyOf(face, data.path);
-  info->style = face->style_name != nullptr ? face->style_name : "";
+  info->family = oneLineName(familyOf(face, data.path));
+  info->style = oneLineName(face->style_name != nullptr ? face->style_name : "");
   info->scalable = FT_IS_SCALABLE(face);
   info->strikes.clear();
   for (int i = 0; i < face->num_fixed_sizes; ++i) {

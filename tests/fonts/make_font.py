@@ -17,6 +17,8 @@ KIND is one of
                collection's list, Bold (A and B) at every odd one
   faces-shared a collection of three faces, the first two at one offset
   many-fonts   a collection of 1,100 different fonts (their tables shared)
+  pcf-newline  a PCF font whose FAMILY_NAME holds a newline and a tab, and
+               whose FOUNDRY a carriage return (OUT.pcf): A an 8 x 8 square
 KIND may also be a BDF font of BITMAP_FONTS below (OUT.bdf), whose glyph N
 (from 1) is a bar N pixels wide.
 Needs fontTools (Debian: python3-fonttools).
@@ -198,6 +200,45 @@ def copied_directories(font, count, path):
         file.write(out)
 
 
+def pcf_font(path, properties):
+    """A PCF font of one glyph, A, an 8 x 8 square, with these properties
+    (name: string or number), all tables least significant byte first."""
+    import struct
+
+    names, values, strings = [], [], bytearray()
+    for name, value in properties.items():
+        names.append(len(strings))
+        strings += name.encode() + b"\0"
+        values.append(value)
+    props = bytearray(struct.pack("<II", 0, len(properties)))
+    for offset, value in zip(names, values):
+        if isinstance(value, str):
+            props += struct.pack("<IbI", offset, 1, len(strings))
+            strings += value.encode() + b"\0"
+        else:
+            props += struct.pack("<IbI", offset, 0, value)
+    props += b"\0" * (-len(properties) % 4) + struct.pack("<I", len(strings)) + strings
+    metric = struct.pack("<hhhhhH", 0, 8, 8, 8, 0, 0)  # left, right, width, ascent, descent
+    accelerators = struct.pack("<I8BiiI", 0, 1, 1, 0, 1, 1, 0, 0, 0, 8, 0, 0) + metric * 2
+    metrics = struct.pack("<II", 0, 1) + metric
+    # Rows padded to 4 bytes (the format's default), most significant bit and
+    # byte first: format 0x0C.
+    bitmaps = struct.pack("<I", 0x0C) + struct.pack(">II", 1, 0) + struct.pack(">4I", 8, 16, 32, 32)
+    bitmaps += b"\xff\0\0\0" * 8
+    encodings = struct.pack("<IhhhhH", 0, 0x41, 0x41, 0, 0, 0) + struct.pack("<H", 0)
+    tables = [(1, props), (2, accelerators), (4, metrics), (8, bitmaps), (32, encodings)]
+    out = bytearray(struct.pack("<4sI", b"\x01fcp", len(tables)))
+    at = 8 + 16 * len(tables)
+    for kind, data in tables:
+        fmt = struct.unpack("<I", data[:4])[0]
+        out += struct.pack("<IIII", kind, fmt, len(data), at)
+        at += (len(data) + 3) // 4 * 4
+    for kind, data in tables:
+        out += data + b"\0" * (-len(data) % 4)
+    with open(path, "wb") as file:
+        file.write(out)
+
+
 def many_codes(style):
     builder = build("pair", style)
     if style == "Regular":
@@ -208,6 +249,12 @@ def many_codes(style):
 
 
 if __name__ == "__main__":
+    if len(sys.argv) == 3 and sys.argv[1] == "pcf-newline":
+        pcf_font(sys.argv[2], {"FOUNDRY": "Case\r", "FAMILY_NAME": "Case\nSTARTCHAR x\tfamily",
+                               "CHARSET_REGISTRY": "ISO10646", "CHARSET_ENCODING": "1",
+                               "PIXEL_SIZE": 8, "POINT_SIZE": 80, "RESOLUTION_X": 75,
+                               "RESOLUTION_Y": 75})
+        sys.exit(0)
     if len(sys.argv) == 3 and sys.argv[1] in BITMAP_FONTS:
         bitmap_font(sys.argv[1], sys.argv[2])
         sys.exit(0)
