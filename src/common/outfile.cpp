@@ -24,7 +24,7 @@ std::string leafOf(const std::string& path) {
 std::string caseTurned(const std::string& name) {
   std::string turned = name;
   for (char& c : turned) {
-    c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A')
+    c = c >= 'a' && c <= 'z'   ? static_cast<char>(c - 'a' + 'A')
         : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a')
                                : c;
   }
@@ -249,10 +249,10 @@ bool OutputSet::sameName(const Output& first, const Output& second) {
   // the temporary file's name.
   FileId temp;
   FileId turned;
-  const bool caseless = ops_->identify(first.temp, &temp) &&
-                        ops_->identify(joinName(first.folder, caseTurned(leafOf(first.temp))),
-                                       &turned) &&
-                        temp == turned;
+  const bool caseless =
+      ops_->identify(first.temp, &temp) &&
+      ops_->identify(joinName(first.folder, caseTurned(leafOf(first.temp))), &turned) &&
+      temp == turned;
   return folded(first.name, caseless) == folded(second.name, caseless);
 }
 
@@ -314,7 +314,7 @@ bool OutputSet::replace(Output* output, std::string* why) {
   return true;
 }
 
-std::string OutputSet::undo(std::size_t failed) {
+std::string OutputSet::undo() {
   std::vector<std::string> intact;
   std::string lost;
   for (std::size_t i = 0; i < outputs_.size(); ++i) {
@@ -334,17 +334,17 @@ std::string OutputSet::undo(std::size_t failed) {
     output.temp.clear();
     if (!back) {
       lost += "; " + output.path +
-              (output.backup.empty() ? " could not be removed (" + why + ")"
-                                     : " could not be put back (" + why +
-                                           "): its old file is " + output.backup);
-    } else if (i != failed) {
+              (output.backup.empty()
+                   ? " could not be removed (" + why + ")"
+                   : " could not be put back (" + why + "): its old file is " + output.backup);
+    } else {
       intact.push_back(output.path);
     }
   }
   const std::string kept =
-      intact.empty() ? ""
-                     : "; " + listed(intact) +
-                           (intact.size() == 1 ? " is as it was" : " are as they were");
+      intact.empty()
+          ? ""
+          : "; " + listed(intact) + (intact.size() == 1 ? " is as it was" : " are as they were");
   return kept + lost;
 }
 
@@ -366,7 +366,7 @@ bool OutputSet::commit(std::string* failed, std::string* error) {
     std::string why;
     if (!replace(&outputs_[i], &why)) {
       *failed = outputs_[i].path;
-      *error = why + undo(i);
+      *error = why + undo();
       return false;
     }
   }

@@ -122,7 +122,7 @@ class OutputSet {
   bool conflicts(const Output& added, std::string* error);
   bool sameName(const Output& first, const Output& second);
   bool replace(Output* output, std::string* why);
-  std::string undo(std::size_t failed);
+  std::string undo();
   bool lockFolders(FolderLocks* locks, std::string* failed, std::string* error);
   void discard(const std::string& path);
 

@@ -105,8 +105,9 @@ void splitName(const std::string& path, std::string* folder, std::string* name) 
 #if defined(_WIN32)
   const bool verbatim = path.rfind("\\\\?\\", 0) == 0;  // takes no "/"
   const std::size_t slash = path.find_last_of(verbatim ? "\\" : "/\\");
-  const std::size_t cut =
-      slash != std::string::npos ? slash : path.size() >= 2 && path[1] == ':' ? 1 : slash;
+  const std::size_t cut = slash != std::string::npos           ? slash
+                          : path.size() >= 2 && path[1] == ':' ? 1
+                                                               : slash;
 #else
   const std::size_t cut = path.rfind('/');
 #endif
@@ -214,9 +215,9 @@ HANDLE createNew(const std::string& path) {
 }  // namespace
 
 bool fileIdOf(const std::string& path, FileId* id) {
-  const HANDLE handle = CreateFileW(wideName(path).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle =
+      CreateFileW(wideName(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return false;
   }
@@ -228,8 +229,7 @@ bool fileIdOf(const std::string& path, FileId* id) {
   return known;
 }
 
-bool resolveOutput(const std::string& path, std::string* target, bool* exists,
-                   std::string* error) {
+bool resolveOutput(const std::string& path, std::string* target, bool* exists, std::string* error) {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path name = fs::u8path(path);
@@ -403,8 +403,8 @@ bool FolderLock::take(const std::string& /*folder*/, const FileId& id, bool /*ex
                       int milliseconds) {
   // Folders cannot be locked here: a mutex named after the folder's identity
   // stands for its lock, released by the system when the process ends.
-  const std::wstring name = L"Local\\fontgraft-folder-" + std::to_wstring(id.device) + L"-" +
-                            std::to_wstring(id.index);
+  const std::wstring name =
+      L"Local\\fontgraft-folder-" + std::to_wstring(id.device) + L"-" + std::to_wstring(id.index);
   const HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
   if (mutex == nullptr) {
     return true;  // no lock to be had: nothing held
@@ -548,8 +548,7 @@ bool fileIdOf(const std::string& path, FileId* id) {
   return true;
 }
 
-bool resolveOutput(const std::string& path, std::string* target, bool* exists,
-                   std::string* error) {
+bool resolveOutput(const std::string& path, std::string* target, bool* exists, std::string* error) {
   Walked walked;
   walked.absolute = !path.empty() && path[0] == '/';
   std::deque<std::string> todo = componentsOf(path);

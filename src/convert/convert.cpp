@@ -551,8 +551,8 @@ int writeOutputs(const Request& request, const FontHeader& header,
   const int written = errno;  // why a write failed, where one did
   ok = ok && outputs.commit(&failed, &error);
   if (!ok) {
-    return failRun(kProgram,
-                   "cannot write " + failed + ": " + (error.empty() ? writeFailure(written) : error));
+    return failRun(kProgram, "cannot write " + failed + ": " +
+                                 (error.empty() ? writeFailure(written) : error));
   }
   return 0;
 }

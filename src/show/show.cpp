@@ -333,10 +333,10 @@ struct Outputs {
     std::string error;
     if (!set.commit(&failed, &error)) {
       const auto named = std::find(paths.begin(), paths.end(), failed);
-      return fail("cannot write " +
-                  (named != paths.end() ? names[static_cast<std::size_t>(named - paths.begin())]
-                                        : failed) +
-                  ": " + error);
+      return fail(
+          "cannot write " +
+          (named != paths.end() ? names[static_cast<std::size_t>(named - paths.begin())] : failed) +
+          ": " + error);
     }
     if (!lacking.empty()) {
       std::fprintf(stderr, "%s: %s\n", kProgram, lacking.c_str());
@@ -423,10 +423,10 @@ int writeFont(const Request& request, int present, Outputs* outputs) {
     return fail("cannot write " + outputs->names.back() + ": " + reason(errno));
   }
   if (glyphs.empty()) {
-    outputs->lacking = "the font written holds no glyph: " +
-                       std::string(request.last == 0
-                                       ? "U+0000 is never saved (no code map can name it)"
-                                       : "the range lies past the end of the image");
+    outputs->lacking =
+        "the font written holds no glyph: " +
+        std::string(request.last == 0 ? "U+0000 is never saved (no code map can name it)"
+                                      : "the range lies past the end of the image");
   }
   return 0;
 }
