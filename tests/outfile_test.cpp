@@ -253,8 +253,12 @@ TEST_P(NewNames, TwoNamesOfOneNewFileAreRefusedBeforeAnythingIsReplaced) {
   OutputSet set(&ops);
   ASSERT_NE(set.add(dir.file(run.first), &error), nullptr) << error;
   const bool refused = set.add(dir.file(run.second), &error) == nullptr;
+#if defined(_WIN32)
+  EXPECT_TRUE(refused);  // the system's own folders ignore case
+#else
   EXPECT_EQ(refused, run.refused);
-  if (run.refused) {
+#endif
+  if (refused) {
     EXPECT_EQ(error, "it is the same file as " + dir.file(run.first) + ", written too");
   }
   EXPECT_EQ(filesOf(dir).size(), refused ? 1u : 2u);  // the temporary files only: no probe

@@ -104,10 +104,12 @@ SignalsDeferred::~SignalsDeferred() {
 void splitName(const std::string& path, std::string* folder, std::string* name) {
 #if defined(_WIN32)
   const bool verbatim = path.rfind("\\\\?\\", 0) == 0;  // takes no "/"
-  const std::size_t slash = path.find_last_of(verbatim ? "\\" : "/\\");
-  const std::size_t cut = slash != std::string::npos           ? slash
-                          : path.size() >= 2 && path[1] == ':' ? 1
-                                                               : slash;
+  const std::size_t cut = path.find_last_of(verbatim ? "\\" : "/\\");
+  if (cut == std::string::npos && path.size() >= 2 && path[1] == ':') {
+    *folder = path.substr(0, 2);  // "C:name": in the current folder of drive C
+    *name = path.substr(2);
+    return;
+  }
 #else
   const std::size_t cut = path.rfind('/');
 #endif
