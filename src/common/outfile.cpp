@@ -290,6 +290,10 @@ bool OutputSet::lockFolders(FolderLocks* locks, std::string* failed, std::string
 }
 
 bool OutputSet::replace(Output* output, std::string* why) {
+  // Whether the target is there now, under the lock: another program may
+  // have made or removed it since the run began.
+  FileId now;
+  output->exists = ops_->identify(output->target, &now);
   if (output->exists) {
     // The old file keeps a second name until every target is replaced: a
     // hard link where one can be made, else its own name moved aside.

@@ -550,6 +550,36 @@ bool fileIdOf(const std::string& path, FileId* id) {
   return true;
 }
 
+namespace {
+
+// Follows the symbolic link `here` (with the details `info`), the file
+// itself when `last`, during a walk: its text goes before the components
+// still to walk. False with the reason for a link that may not be followed.
+bool followLink(const std::string& here, const struct stat& info, bool last, int* links,
+                Walked* walked, std::deque<std::string>* todo, std::string* error) {
+  std::string text;
+  if (++*links > kMaxLinks || !readLink(here, static_cast<std::size_t>(info.st_size), &text)) {
+    *error = reasonOf(*links > kMaxLinks ? ELOOP : errno);
+    return false;
+  }
+  walked->parts.pop_back();
+  if (plantedLink(walked->path(), info)) {
+    *error = *links == 1 && last
+                 ? "it is a symbolic link that another user made in a shared folder"
+                 : "its path goes through " + here +
+                       ", a symbolic link that another user made in a shared folder";
+    return false;
+  }
+  if (!text.empty() && text[0] == '/') {
+    *walked = Walked{true, {}};
+  }
+  const std::deque<std::string> inner = componentsOf(text);
+  todo->insert(todo->begin(), inner.begin(), inner.end());
+  return true;
+}
+
+}  // namespace
+
 bool resolveOutput(const std::string& path, std::string* target, bool* exists, std::string* error) {
   Walked walked;
   walked.absolute = !path.empty() && path[0] == '/';
@@ -564,43 +594,25 @@ bool resolveOutput(const std::string& path, std::string* target, bool* exists, s
       walked.up();
       continue;
     }
-    const std::string folder = walked.path();
     walked.parts.push_back(part);
     const std::string here = walked.path();
     struct stat info {};
     if (lstat(here.c_str(), &info) != 0) {
-      if (errno != ENOENT || !todo.empty() || folderOnly) {
-        *error = reasonOf(errno);
-        return false;
-      }
-      if (lastIsLink) {
-        *error = "it is a link to a file that does not exist";
+      if (errno != ENOENT || !todo.empty() || folderOnly || lastIsLink) {
+        *error = errno == ENOENT && todo.empty() && !folderOnly
+                     ? "it is a link to a file that does not exist"
+                     : reasonOf(errno);
         return false;
       }
       *target = here;
       *exists = false;
-      return true;
+      return true;  // a new file: whether its folder takes it shows when it is made
     }
     if (S_ISLNK(info.st_mode)) {
-      std::string text;
-      if (++links > kMaxLinks || !readLink(here, static_cast<std::size_t>(info.st_size), &text)) {
-        *error = reasonOf(links > kMaxLinks ? ELOOP : errno);
-        return false;
-      }
-      if (plantedLink(folder, info)) {
-        *error = links == 1 && todo.empty()
-                     ? "it is a symbolic link that another user made in a shared folder"
-                     : "its path goes through " + here +
-                           ", a symbolic link that another user made in a shared folder";
-        return false;
-      }
       lastIsLink = lastIsLink || todo.empty();
-      walked.parts.pop_back();
-      if (!text.empty() && text[0] == '/') {
-        walked = Walked{true, {}};
+      if (!followLink(here, info, todo.empty(), &links, &walked, &todo, error)) {
+        return false;
       }
-      const std::deque<std::string> inner = componentsOf(text);
-      todo.insert(todo.begin(), inner.begin(), inner.end());
       continue;
     }
     if (!todo.empty() && !S_ISDIR(info.st_mode)) {
