@@ -130,7 +130,6 @@ class OutputSet {
   int lockMilliseconds_;
   std::vector<std::pair<FileId, std::string>> inputs_;  // identity, role
   std::vector<Output> outputs_;
-  bool committed_ = false;
 };
 
 #endif

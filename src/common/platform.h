@@ -121,8 +121,11 @@ class FolderLock {
   bool take(const std::string& folder, const FileId& id, bool exclusive, int milliseconds);
 
  private:
-  void* handle_ = nullptr;  // Windows: the named mutex
-  int fd_ = -1;             // elsewhere: the open folder
+#if defined(_WIN32)
+  void* handle_ = nullptr;  // the named mutex that stands for the lock
+#else
+  int fd_ = -1;  // the open folder
+#endif
 };
 
 // The names of the temporary files of the process, removed by the process
