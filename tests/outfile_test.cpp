@@ -27,11 +27,13 @@ namespace {
 // The system's operations, with a failure or a signal injected at a call.
 class InjectedOps : public FileOps {
  public:
-  bool links = true;      // false: no hard link can be made (Windows, FAT, EMLINK)
-  int failRename = 0;     // the rename that fails (from 1), 0 none
-  int failRestore = 0;    // likewise, a second one: a put-back that fails
-  long signalAt = 0;      // the operation at which SIGTERM is raised (from 1), 0 none
-  bool caseless = false;  // lookups ignore the case of the name, as on vfat or NTFS
+  bool links = true;        // false: no hard link can be made (Windows, FAT, EMLINK)
+  int failRename = 0;       // the rename that fails (from 1), 0 none
+  int failRestore = 0;      // likewise, a second one: a put-back that fails
+  long signalAt = 0;        // the operation at which SIGTERM is raised (from 1), 0 none
+  bool caseless = false;    // lookups ignore the case of the name, as on vfat or NTFS
+  bool failFinish = false;  // the second output cannot be flushed (a full disk)
+  int syncs = 0;            // folders synced
   long calls = 0;
 
   std::FILE* create(const std::string& folder, std::string* path, std::string* error) override {
@@ -48,7 +50,12 @@ class InjectedOps : public FileOps {
   }
   bool finish(std::FILE* file, std::string* error) override {
     step();
-    return FileOps::finish(file, error);
+    const bool finished = FileOps::finish(file, error);
+    if (failFinish && ++finishes_ == 2) {
+      *error = std::strerror(ENOSPC);
+      return false;
+    }
+    return finished;
   }
   bool link(const std::string& from, const std::string& to, std::string* error) override {
     step();
@@ -73,6 +80,7 @@ class InjectedOps : public FileOps {
   }
   void syncFolder(const std::string& folder) override {
     step();
+    ++syncs;
     FileOps::syncFolder(folder);
   }
 
@@ -103,6 +111,7 @@ class InjectedOps : public FileOps {
 
  private:
   int renames_ = 0;
+  int finishes_ = 0;
 };
 
 // The files of a folder, by name.
@@ -204,24 +213,65 @@ TEST(Commit, AFileThatCannotBePutBackIsNamedWithWhereItsOldContentIs) {
   EXPECT_EQ(filesOf(dir).size(), 3u);  // and nothing else: no temporary file
 }
 
-#if !defined(_WIN32)
-// (A Windows folder's lock is a mutex, which its own thread takes again.)
-TEST(Commit, AFolderLockedByAnotherRunReplacesNothing) {
+TEST(Commit, AFileThatCannotBeFlushedReplacesNothing) {
   TempDir dir;
   writeFile(dir.file("a.bdf"), "old a");
-  FolderLock held;
-  FileId id;
-  ASSERT_TRUE(fileIdOf(dir.path(), &id));
-  ASSERT_TRUE(held.take(dir.path(), id, true, 0));
+  InjectedOps ops;
+  ops.failFinish = true;
   std::string failed;
   std::string error;
   {
-    OutputSet set(nullptr, 50);
+    OutputSet set(&ops);
     EXPECT_FALSE(writePair(&set, dir, &failed, &error));
   }
-  EXPECT_EQ(failed, dir.file("a.bdf"));
-  EXPECT_EQ(error, "another run is writing into its folder (" + dir.path() + "); try again");
+  EXPECT_EQ(failed, dir.file("b.txt"));
+  EXPECT_EQ(error, "No space left on device");
   EXPECT_EQ(filesOf(dir), std::vector<std::string>{"a.bdf"});
+  EXPECT_EQ(readFile(dir.file("a.bdf")), "old a");
+}
+
+TEST(Commit, EachFolderIsSyncedOnceAfterTheRenames) {
+  TempDir dir;
+  fs::create_directory(dir.file("sub"));
+  InjectedOps ops;
+  std::string error;
+  OutputSet set(&ops);
+  for (const char* name : {"a.bdf", "b.txt", "sub/c.png"}) {
+    ASSERT_NE(set.add(dir.file(name), &error), nullptr) << error;
+  }
+  std::string failed;
+  ASSERT_TRUE(set.commit(&failed, &error)) << error;
+  EXPECT_EQ(ops.syncs, 2);
+  EXPECT_EQ(filesOf(dir), (std::vector<std::string>{"a.bdf", "b.txt", "sub"}));
+}
+
+#if !defined(_WIN32)
+// (A Windows folder's lock is a mutex, which its own thread takes again.)
+TEST(Commit, AFolderLockedByAnotherRunReplacesNothing) {
+  // The outputs' folders, one of them held locked: the first, then the other.
+  for (const bool second : {false, true}) {
+    TempDir dir;
+    fs::create_directory(dir.file("sub"));
+    writeFile(dir.file("a.bdf"), "old a");
+    const std::string locked = second ? dir.file("sub") : dir.path();
+    FolderLock held;
+    FileId id;
+    ASSERT_TRUE(fileIdOf(locked, &id));
+    ASSERT_TRUE(held.take(locked, id, true, 0));
+    std::string failed;
+    std::string error;
+    {
+      OutputSet set(nullptr, 50);
+      ASSERT_NE(set.add(dir.file("a.bdf"), &error), nullptr);
+      ASSERT_NE(set.add(dir.file("sub/b.txt"), &error), nullptr);
+      EXPECT_FALSE(set.commit(&failed, &error));
+    }
+    EXPECT_EQ(failed, dir.file(second ? "sub/b.txt" : "a.bdf"));
+    EXPECT_EQ(error, "another run is writing into its folder (" + locked + "); try again");
+    EXPECT_EQ(filesOf(dir), (std::vector<std::string>{"a.bdf", "sub"}));
+    EXPECT_TRUE(fs::is_empty(dir.file("sub")));
+    EXPECT_EQ(readFile(dir.file("a.bdf")), "old a");
+  }
 }
 #endif
 
