@@ -671,10 +671,11 @@ int writeOutputs(const Request& request, const FontHeader& header,
     std::FILE* cmap = outputs.add(request.cmap, &error);
     ok = cmap != nullptr && writeCodeMapFile(cmap, glyphs);
   }
+  const int written = errno;  // why a write failed, where one did
   ok = ok && outputs.commit(&failed, &error);
   if (!ok) {
-    return failRun(
-        kProgram, "cannot write " + failed + ": " + (error.empty() ? "input/output error" : error));
+    return failRun(kProgram, "cannot write " + failed + ": " +
+                                 (error.empty() ? writeFailure(written) : error));
   }
   return 0;
 }

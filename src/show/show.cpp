@@ -6,10 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -419,12 +417,14 @@ std::vector<std::string> pngPaths(const Request& request) {
 }
 
 // The files a run writes, each beside its target until the run has
-// succeeded, then all moved into place or none.
+// succeeded, then all moved into place or none; pages of an earlier, longer
+// sheet removed with them.
 struct Outputs {
   OutputSet set;
   std::vector<std::string> paths;
   std::vector<std::string> names;  // "PNG file sheet.png", for messages
   std::FILE* last = nullptr;       // the file opened last
+  std::string lacking;             // what the files lack, said after the commit (status 2)
 
   int open(const char* kind, const std::string& path) {
     std::string error;
@@ -436,17 +436,36 @@ struct Outputs {
   int commit() {
     std::string failed;
     std::string error;
-    if (set.commit(&failed, &error)) {
-      return 0;
+    if (!set.commit(&failed, &error)) {
+      const auto named = std::find(paths.begin(), paths.end(), failed);
+      return fail(
+          "cannot write " +
+          (named != paths.end() ? names[static_cast<std::size_t>(named - paths.begin())] : failed) +
+          ": " + error);
     }
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-      if (paths[i] == failed) {
-        return fail("cannot write " + names[i] + ": " + error);
-      }
+    if (!lacking.empty()) {
+      std::fprintf(stderr, "%s: %s\n", kProgram, lacking.c_str());
+      return 2;
     }
-    return fail("cannot write " + failed + ": " + error);
+    return 0;
   }
 };
+
+// The most pages a sheet can have: one row of 16 codes a page at least.
+constexpr int kMaxPages = kCodes / 16;
+
+// Pages of a sheet written by an earlier run with more pages than this one
+// (`pages`), which would stand beside the new ones: files named as pages,
+// numbered after the new last one, each a PNG. They go with the commit.
+void dropStalePages(const std::string& path, int pages, Outputs* outputs) {
+  static const std::string kPngSignature = "\x89PNG\r\n\x1a\n";
+  for (int page = pages == 1 ? 1 : pages + 1; page <= kMaxPages; ++page) {
+    const std::string name = pageName(path, page, kMaxPages);
+    if (!regularFileStartsWith(name, kPngSignature) || !outputs->set.removeWith(name)) {
+      break;
+    }
+  }
+}
 
 // Writes the sheet of the range, in pages where it is taller than a page.
 // Pages go only where a sheet of one page may go: the path given must take a
@@ -475,6 +494,7 @@ int writePng(const Request& request, const Table& table, Outputs* outputs) {
                   (errno != 0 ? reason(errno) : why));
     }
   }
+  dropStalePages(request.png, static_cast<int>(paths.size()), outputs);
   return 0;
 }
 
@@ -502,6 +522,12 @@ int writeFont(const Request& request, const Table& table, Outputs* outputs) {
   }
   if (!writeCodeMapFile(outputs->last, glyphs)) {
     return fail("cannot write " + outputs->names.back() + ": " + reason(errno));
+  }
+  if (glyphs.empty()) {
+    outputs->lacking =
+        "the font written holds no glyph: " +
+        std::string(request.last == 0 ? "U+0000 is never saved (no code map can name it)"
+                                      : "the range lies past the end of the image");
   }
   return 0;
 }
