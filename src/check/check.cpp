@@ -18,6 +18,7 @@
 #include "common/cli.h"
 #include "common/codes.h"
 #include "common/fontfiles.h"
+#include "common/outfile.h"
 #include "common/state.h"
 #include "firmware/record.h"
 #include "firmware/table.h"
@@ -712,6 +713,16 @@ int printVerdict(Check* check) {
 // status.
 int readInputs(Check* check) {
   const Request& request = check->request;
+  // A run writing the pair holds its folders while it replaces the files, so
+  // the two read here come from one run.
+  FolderLocks locks;
+  std::size_t busy = 0;
+  if (!locks.take({request.font, request.cmap}, false, kFolderLockMilliseconds, &busy)) {
+    return failRun(kProgram, std::string("the folder of ") +
+                                 (busy == 0 ? request.font : request.cmap) +
+                                 " stays locked by another run that writes there; try again when "
+                                 "it is done");
+  }
   TextInput cmap;
   TextInput font;
   std::string error;
