@@ -35,6 +35,22 @@ endif()
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
   set(fontgraft_text ${PROJECT_BINARY_DIR}/packaging)
+  # The readme names the libraries linked in, with the credit FreeType's
+  # licence asks for (the first two lines of its licence text), in lines
+  # @FONTGRAFT_LIBRARIES_1@ to _4@, empty without them.
+  foreach(line 1 2 3 4)
+    set(FONTGRAFT_LIBRARIES_${line} "")
+  endforeach()
+  foreach(license IN LISTS FONTGRAFT_WINDOWS_LICENSES)
+    if(license MATCHES "FreeType-FTL\\.txt$")
+      set(FONTGRAFT_LIBRARIES_1 "The programs contain FreeType, libpng, zlib and brotli, whose licences")
+      set(FONTGRAFT_LIBRARIES_2 "are the other .txt files in this folder.")
+      file(READ ${license} fontgraft_credit LIMIT 400)
+      string(REGEX MATCH "^([^\n]*)\n([^\n]*)" fontgraft_credit "${fontgraft_credit}")
+      set(FONTGRAFT_LIBRARIES_3 "${CMAKE_MATCH_1}")
+      set(FONTGRAFT_LIBRARIES_4 "${CMAKE_MATCH_2}")
+    endif()
+  endforeach()
   configure_file(${fontgraft_packaging}/README-Windows.txt ${fontgraft_text}/README-Windows.txt
                  @ONLY NEWLINE_STYLE CRLF)
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${fontgraft_text}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
