@@ -41,6 +41,7 @@ const std::vector<Decoding> kDecodings = {
      u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDA\uFFFD\uFFFDB"},
     {"truncated sequences", "\xE1\x80\xE2\xF0\x91\x92\xF1\xBF\x41", u"\uFFFD\uFFFD\uFFFD\uFFFDA"},
     {"cut short by the end", "a\xE4\xB8", u"a\uFFFD"},
+    {"C0 never continues", "\xE4\xC0\x80\xC3\xC0", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
 };
 
 // Decodes `bytes` in pieces of the sizes given (the rest in one), checking
@@ -88,7 +89,7 @@ TEST(WindowsDeviceName, ReservedNamesAnywhere) {
   }
   for (const char* path :
        {"", "null", "nul1", "COM10", "COM", "LPTX", "console.txt", "font.bdf", "C:\\con\\font.bdf",
-        "con/font.bdf", "\\\\?\\C:\\out\\NUL", "a nul.txt"}) {
+        "con/font.bdf", "\\\\?\\C:\\out\\NUL", "a nul.txt", "\\\\.server\\share\\f.bdf"}) {
     EXPECT_FALSE(isWindowsDeviceName(path)) << path;
   }
 }
