@@ -15,9 +15,13 @@
 # last line on standard error says why.
 #
 # The source packages are those of this machine's Debian release, fetched with
-# `apt-get source`; where no deb-src entry is configured, one is added beside
-# the existing deb entries (as root). A newest revision whose source the
-# mirror lacks is passed over for the release's own.
+# `apt-get source` through an apt configuration of the cache's own: a sources
+# list of deb-src entries made from the machine's deb entries (the one-line
+# entries of /etc/apt/sources.list and sources.list.d/*.list, the stanzas of
+# sources.list.d/*.sources), its own package lists and downloads. Nothing
+# outside the cache is written and no root is needed: the machine's apt
+# configuration, lists and caches stay as they are. A newest revision whose
+# source the mirror lacks is passed over for the release's own.
 set -euo pipefail
 
 toolchain=$(realpath "$1")
@@ -36,29 +40,64 @@ command -v apt-get >/dev/null && command -v dpkg-source >/dev/null ||
 [ -f $mingw/lib/libz.a ] && [ -f $mingw/include/zlib.h ] ||
   fail "zlib for MinGW-w64 is missing (Debian: apt-get install libz-mingw-w64-dev)"
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+mkdir -p "$cache"
+# One run at a time per cache: another configure waits for this one's lists
+# and libraries instead of building them over it.
+if command -v flock >/dev/null; then
+  exec 9>"$cache/.lock"
+  flock 9
+fi
 
-# A deb-src entry for every deb entry, where there is none at all.
-hasSources() {
-  grep -qs '^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list ||
-    grep -qsi '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources
-}
-if ! hasSources; then
-  [ "$(id -u)" = 0 ] ||
-    fail "no deb-src entry in the apt sources: add one (as root) or run this as root"
-  say "adding deb-src entries (/etc/apt/sources.list.d/fontgraft-deb-src.*)"
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] && sed 's/^Types:.*/Types: deb-src/I' "$f"
+# The cache's apt configuration: deb-src entries for the machine's deb and
+# deb-src entries (each once), and lists and downloads of its own. The lists
+# are fetched again when the entries change.
+apt=$cache/apt
+mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial"
+aptOptions=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources.list.d"
+  -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache")
+oneLine=(/etc/apt/sources.list /etc/apt/sources.list.d/*.list)
+stanzas=(/etc/apt/sources.list.d/*.sources)
+sed -n 's/^[[:space:]]*deb\(-src\)\{0,1\}[[:space:]]\{1,\}/deb-src /p' "${oneLine[@]}" 2>/dev/null |
+  awk '!seen[$0]++' >"$apt/sources.list.new" || true
+# Stanzas (blank-line separated) whose Types name deb or deb-src, as deb-src.
+for f in "${stanzas[@]}"; do
+  if [ -f "$f" ]; then
+    cat "$f"
     echo
-  done >/etc/apt/sources.list.d/fontgraft-deb-src.sources
-  sed -n 's/^deb \(.*\)/deb-src \1/p' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
-    2>/dev/null >/etc/apt/sources.list.d/fontgraft-deb-src.list || true
+  fi
+done | awk 'BEGIN { RS = "" }
+  {
+    kept = ""; source = 0
+    n = split($0, lines, "\n")
+    for (i = 1; i <= n; ++i) {
+      if (tolower(lines[i]) ~ /^types:/) {
+        if (tolower(lines[i]) ~ /(:|[[:space:]])deb(-src)?([[:space:]]|$)/) source = 1
+        lines[i] = "Types: deb-src"
+      }
+      kept = kept lines[i] "\n"
+    }
+    if (source && !seen[kept]++) printf "%s\n", kept
+  }' >"$apt/sources.list.d/system.sources.new"
+[ -s "$apt/sources.list.new" ] || [ -s "$apt/sources.list.d/system.sources.new" ] ||
+  fail "no deb entry in the apt sources (/etc/apt/sources.list, /etc/apt/sources.list.d)"
+changed=0
+for f in "$apt/sources.list" "$apt/sources.list.d/system.sources"; do
+  cmp -s "$f.new" "$f" || changed=1
+  mv "$f.new" "$f"
+done
+# A source that cannot be reached is passed over as apt does it; what is
+# missing then is said when a package is not found.
+aptLog=$apt/update.log
+if [ $changed = 1 ] || [ ! -f "$apt/updated" ]; then
+  say "apt-get update of the source package lists (into $apt)"
+  rm -f "$apt/updated"
+  if apt-get "${aptOptions[@]}" update >"$aptLog" 2>&1; then
+    touch "$apt/updated"
+  else
+    say "apt-get update: $(grep -m1 '^[EW]:' "$aptLog" || echo "failed (see $aptLog)")"
+  fi
 fi
-newest() { apt-cache showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -1; }
-if [ -z "$(newest freetype)" ]; then
-  [ "$(id -u)" = 0 ] || fail "apt knows no source packages: run apt-get update (as root)"
-  say "apt-get update (the source package lists)"
-  apt-get update >/dev/null 2>&1 || fail "apt-get update failed"
-fi
+newest() { apt-cache "${aptOptions[@]}" showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -1; }
 
 # fetch PACKAGE: the source of PACKAGE unpacked in $cache/sources, of the
 # newest revision where the mirror has it, else of the release's own (asked
@@ -67,17 +106,17 @@ fi
 fetch() {
   local package=$1 version got tmp
   version=$(newest "$package")
-  [ -n "$version" ] || fail "no source package $package in the apt sources"
+  [ -n "$version" ] || fail "no source package $package in the apt sources (see $aptLog)"
   if [ -f "$cache/sources/$package-$version/.complete" ]; then
     echo "$version"
     return
   fi
   tmp=$(mktemp -d "$cache/sources/.fetch-XXXXXX")
-  if (cd "$tmp" && apt-get source --download-only "$package=$version" >fetch.log 2>&1); then
+  if (cd "$tmp" && apt-get "${aptOptions[@]}" source --download-only "$package=$version" >fetch.log 2>&1); then
     got=$version
   else
     rm -f "$tmp"/*
-    if (cd "$tmp" && apt-get source --download-only "$package/$codename" >fetch.log 2>&1); then
+    if (cd "$tmp" && apt-get "${aptOptions[@]}" source --download-only "$package/$codename" >fetch.log 2>&1); then
       got=$(cd "$tmp" && ls "$package"_*.dsc | sed "s|^${package}_||; s|\.dsc$||")
     else
       got=$(cd "$cache/sources" && ls -d "$package"-*/.complete 2>/dev/null |

@@ -4,15 +4,31 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/platform.h"
+
 #ifndef FONTGRAFT_VERSION
 #error "FONTGRAFT_VERSION is set by the build"
 #endif
+
+namespace {
+
+// Windows programs take "/?" for their help.
+#if defined(_WIN32)
+constexpr bool kSlashHelp = true;
+#else
+constexpr bool kSlashHelp = false;
+#endif
+
+}  // namespace
 
 bool splitArguments(int argc, const char* const* argv, const std::vector<OptionRule>& options,
                     std::vector<Argument>* out, std::string* error) {
   bool operandsOnly = false;
   for (int i = 1; i < argc; ++i) {
     const char* word = argv[i];
+    if (!operandsOnly && kSlashHelp && std::strcmp(word, "/?") == 0) {
+      word = "--help";  // no file name on Windows holds a '?'
+    }
     if (operandsOnly || word[0] != '-' || word[1] == '\0') {
       out->push_back({nullptr, word});  // "-" alone is an operand too
       continue;
@@ -56,16 +72,20 @@ std::string countOf(long long n, const char* thing) {
   return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
 }
 
-int failRun(const char* program, const std::string& message) {
+void printNote(const char* program, const std::string& message) {
+  std::fflush(stdout);
   std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+}
+
+int failRun(const char* program, const std::string& message) {
+  printNote(program, message);
   return 1;
 }
 
 int checkStandardOutput(const char* program) {
   errno = 0;
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    return failRun(program, std::string("cannot write to standard output: ") +
-                                (errno != 0 ? std::strerror(errno) : "input/output error"));
+    return failRun(program, "cannot write to standard output: " + systemErrorText(errno));
   }
   return 0;
 }

@@ -29,7 +29,8 @@ struct Argument {
 };
 
 // Splits argv[1 .. argc-1] into the options of `options` and operands, in
-// order. Every word after "--" is an operand. False on an unknown option, an
+// order. Every word after "--" is an operand; before it, on Windows, "/?" is
+// taken for "--help", as Windows programs take it. False on an unknown option, an
 // option without its value or a value given to an option that takes none,
 // with `error` saying which.
 bool splitArguments(int argc, const char* const* argv, const std::vector<OptionRule>& options,
@@ -38,8 +39,14 @@ bool splitArguments(int argc, const char* const* argv, const std::vector<OptionR
 // "1 slot", "2 slots": a count and what it counts.
 std::string countOf(long long n, const char* thing);
 
-// Prints "<program>: <message>" on standard error and returns 1, the status
-// of an error.
+// Prints "<program>: <message>" on standard error, after what standard output
+// holds (flushed first, so that a console or a terminal shows the two in the
+// order written): a note beside the output, such as a count of what it left
+// out.
+void printNote(const char* program, const std::string& message);
+
+// Prints the error line as printNote does and returns 1, the status of an
+// error.
 int failRun(const char* program, const std::string& message);
 
 // Writes `text` to standard output and flushes it. Returns 0, or 1 with one
