@@ -19,6 +19,7 @@
 #include "common/codes.h"
 #include "common/fontfiles.h"
 #include "common/outfile.h"
+#include "common/platform.h"
 #include "common/state.h"
 #include "firmware/record.h"
 #include "firmware/table.h"
@@ -487,7 +488,8 @@ int openImageFile(const char* path, Image* image) {
   const fs::file_status status = fs::status(path, ec);
   if (ec) {
     return failRun(kProgram,
-                   "cannot read the firmware file " + std::string(path) + ": " + ec.message());
+                   "cannot read the firmware file " + std::string(path) + ": " +
+                       (isDeviceName(path) ? fileErrorText(path, 0) : systemErrorText(ec)));
   }
   if (!fs::is_regular_file(status)) {
     return failRun(kProgram, "the firmware file " + std::string(path) +
@@ -497,13 +499,12 @@ int openImageFile(const char* path, Image* image) {
   image->file = openImage(path);
   if (image->file == nullptr) {
     return failRun(kProgram, "cannot open the firmware file " + std::string(path) +
-                                 " for writing, as fontgraft does: " +
-                                 (errno != 0 ? std::strerror(errno) : "input/output error"));
+                                 " for writing, as fontgraft does: " + fileErrorText(path, errno));
   }
   image->size = static_cast<long long>(fs::file_size(path, ec));
   if (ec) {
-    return failRun(kProgram,
-                   "cannot read the firmware file " + std::string(path) + ": " + ec.message());
+    return failRun(kProgram, "cannot read the firmware file " + std::string(path) + ": " +
+                                 systemErrorText(ec));
   }
   return 0;
 }

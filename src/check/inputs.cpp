@@ -19,7 +19,7 @@ constexpr long long kMaxStreamBytes = 1LL << 30;
 char copyBlock[1 << 16];
 
 std::string reasonOf(int error) {
-  return error != 0 ? std::strerror(error) : "input/output error";
+  return systemErrorText(error);
 }
 
 // Copies `in` to its end into a new temporary file, whose name goes to `copy`.
@@ -28,7 +28,7 @@ bool copyStream(std::FILE* in, std::string* copy, std::string* error) {
   std::error_code ec;
   const fs::path folder = fs::temp_directory_path(ec);
   if (ec) {
-    *error = "no folder for a copy of it: " + ec.message();
+    *error = "no folder for a copy of it: " + systemErrorText(ec);
     return false;
   }
   std::string why;
@@ -70,11 +70,11 @@ bool TextInput::open(const char* path, std::string* error) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (ec) {
-    *error = ec.message();
+    *error = isDeviceName(path) ? fileErrorText(path, 0) : systemErrorText(ec);
     return false;
   }
   if (fs::is_directory(status)) {
-    *error = std::strerror(EISDIR);
+    *error = systemErrorText(EISDIR);
     return false;
   }
   errno = 0;

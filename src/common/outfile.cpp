@@ -1,4 +1,5 @@
 #include "common/outfile.h"
+#include "common/platform.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -90,7 +91,7 @@ void FileOps::syncFolder(const std::string& folder) {
 }
 
 std::string writeFailure(int error) {
-  return std::strerror(error != 0 ? error : EIO);
+  return systemErrorText(error != 0 ? error : EIO);
 }
 
 bool checkOutTarget(const std::string& path, std::string* error) {

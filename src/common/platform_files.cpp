@@ -233,6 +233,10 @@ bool fileIdOf(const std::string& path, FileId* id) {
 
 bool resolveOutput(const std::string& path, std::string* target, bool* exists, std::string* error) {
   namespace fs = std::filesystem;
+  if (isDeviceName(path)) {
+    *error = fileErrorText(path, 0);  // NUL, CON: writing there would write no file
+    return false;
+  }
   std::error_code ec;
   const fs::path name = fs::u8path(path);
   const fs::file_status link = fs::symlink_status(name, ec);

@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "common/codes.h"
+#include "common/platform.h"
 #include "convert/charsets.h"
 #include "convert/strokes.h"
 
@@ -269,7 +270,7 @@ bool readFontData(const std::string& path, FontData* data, std::string* error) {
   data->bytes.clear();
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
-    *error = "cannot read font file " + path + ": " + std::strerror(errno);
+    *error = "cannot read font file " + path + ": " + fileErrorText(path, errno);
     return false;
   }
   unsigned char chunk[1 << 16];
@@ -286,7 +287,7 @@ bool readFontData(const std::string& path, FontData* data, std::string* error) {
   const int reason = errno;
   std::fclose(file);
   if (failed) {
-    *error = "cannot read font file " + path + ": " + std::strerror(reason);
+    *error = "cannot read font file " + path + ": " + systemErrorText(reason);
     return false;
   }
   if (data->bytes.empty()) {

@@ -15,6 +15,7 @@
 #include "common/codes.h"
 #include "common/fontfiles.h"
 #include "common/outfile.h"
+#include "common/platform.h"
 #include "common/scan.h"
 #include "common/state.h"
 #include "firmware/record.h"
@@ -109,7 +110,7 @@ int fail(const std::string& message) {
 
 // The system's reason for a failed file operation.
 std::string reason(int error) {
-  return error != 0 ? std::strerror(error) : "input/output error";
+  return systemErrorText(error);
 }
 
 // Reads a code: hex digits, optionally after "U+" or "0x", at most 0xFFFF; or
@@ -444,7 +445,7 @@ struct Outputs {
           ": " + error);
     }
     if (!lacking.empty()) {
-      std::fprintf(stderr, "%s: %s\n", kProgram, lacking.c_str());
+      printNote(kProgram, lacking);
       return 2;
     }
     return 0;
@@ -655,8 +656,8 @@ int drawSample(const Request& request, Outputs* outputs) {
     why += past > 0
                ? (why.empty() ? "" : ", ") + std::to_string(past) + " past the end of the image"
                : "";
-    std::fprintf(stderr, "%s: %s of the sample drawn as marked empty cells (%s)\n", kProgram,
-                 countOf(above + past, "character").c_str(), why.c_str());
+    printNote(kProgram, countOf(above + past, "character") +
+                            " of the sample drawn as marked empty cells (" + why + ")");
   }
   return 0;
 }

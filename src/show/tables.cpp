@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "common/platform.h"
 #include "common/textfile.h"
 #include "firmware/record.h"
 #include "firmware/table.h"
@@ -14,8 +15,8 @@
 
 namespace {
 
-std::string reason(int error) {
-  return error != 0 ? std::strerror(error) : "input/output error";
+std::string reason(const char* path, int error) {
+  return fileErrorText(path, error);
 }
 
 bool readImage(const Input& input, Table* table, int count, std::string* error) {
@@ -31,7 +32,8 @@ bool readImage(const Input& input, Table* table, int count, std::string* error) 
     std::fclose(image);
   }
   if (table->present < 0) {
-    *error = "cannot read firmware file " + std::string(input.image) + ": " + reason(readError);
+    *error = "cannot read firmware file " + std::string(input.image) + ": " +
+             reason(input.image, readError);
     return false;
   }
   return true;
@@ -54,7 +56,8 @@ bool readMap(const Input& input, Preview* preview, std::string* error) {
     std::fclose(file);
   }
   if (!read) {
-    *error = "cannot read the code map " + std::string(input.map) + ": " + reason(readError);
+    *error =
+        "cannot read the code map " + std::string(input.map) + ": " + reason(input.map, readError);
   }
   return read;
 }
@@ -69,7 +72,7 @@ bool installFont(const Input& input, Table* table, int count, std::string* error
   errno = 0;
   std::FILE* file = openInput(input.font, "rb");
   if (file == nullptr) {
-    *error = "cannot read the font " + std::string(input.font) + ": " + reason(errno);
+    *error = "cannot read the font " + std::string(input.font) + ": " + reason(input.font, errno);
     return false;
   }
   FontReader& font = preview->font;
