@@ -7,6 +7,7 @@
 #include FT_OUTLINE_H
 #include FT_SIZES_H
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -220,27 +221,14 @@ bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline)
   }
   const bool scalable = FT_IS_SCALABLE(face);
   strike_ = strikeIndex >= 0 && (!scalable || (rendering == Rendering::kAuto && !outline));
-  FT_Error status = FT_Err_Invalid_Pixel_Size;
-  if (scalable && rendering == Rendering::kBest) {
-    // The outline drawn large, to judge the candidates by, has a size of its
-    // own.
-    if (ft_->small == nullptr) {
-      ft_->small = face->size;
-    }
-    status = ft_->large == nullptr ? FT_New_Size(face, &ft_->large) : 0;
-    if (status == 0) {
-      status = FT_Activate_Size(ft_->large);
-    }
-    if (status == 0) {
-      status = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels * kJudgeScale));
-    }
-    if (status == 0) {
-      status = FT_Activate_Size(ft_->small);
-    }
-  }
-  if (status != 0 && status != FT_Err_Invalid_Pixel_Size) {
+  // The outline drawn large, to judge the candidates by, has a size of its
+  // own.
+  pixels_ = pixels;
+  if (scalable && rendering == Rendering::kBest &&
+      (!activateLarge() || FT_Activate_Size(ft_->small) != 0)) {
     return false;
   }
+  FT_Error status = FT_Err_Invalid_Pixel_Size;
   if (scalable) {
     status = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels));
   } else if (strikeIndex >= 0) {
@@ -249,23 +237,94 @@ bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline)
   if (status != 0) {
     return false;
   }
-  rendering_ = rendering == Rendering::kAuto || (rendering == Rendering::kBest && !scalable)
-                   ? Rendering::kUnhinted
-                   : rendering;
+  if (rendering == Rendering::kAuto) {
+    rendering_ = scalable ? Rendering::kThin : Rendering::kUnhinted;
+  } else {
+    rendering_ = rendering == Rendering::kBest && !scalable ? Rendering::kUnhinted : rendering;
+  }
   threshold_ = threshold;
   pixels_ = pixels;
   return true;
 }
 
+bool Face::activateLarge() {
+  FT_Face face = ft_->face;
+  if (ft_->small == nullptr) {
+    ft_->small = face->size;
+  }
+  if (ft_->large == nullptr && FT_New_Size(face, &ft_->large) != 0) {
+    ft_->large = nullptr;
+    return false;
+  }
+  if (FT_Activate_Size(ft_->large) != 0 ||
+      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels_ * kJudgeScale)) != 0) {
+    FT_Activate_Size(ft_->small);
+    return false;
+  }
+  return true;
+}
+
+bool Face::measureStrokes(const std::vector<unsigned>& glyphs, float* stems, float* bars) {
+  if (!FT_IS_SCALABLE(ft_->face) || !activateLarge()) {
+    return false;
+  }
+  std::vector<Crossing> crossings;
+  Bitmap reference;
+  for (unsigned glyph : glyphs) {
+    if (drawWith(glyph, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
+                 FT_RENDER_MODE_NORMAL, &reference, kJudgeScale, true) == Drawn::kInk) {
+      const std::vector<Crossing> more = crossingsOf(reference);
+      crossings.insert(crossings.end(), more.begin(), more.end());
+    }
+  }
+  FT_Activate_Size(ft_->small);
+  const StrokeWidths widths = strokeWidthsOf(crossings);
+  *stems = widths.stems;
+  *bars = widths.bars;
+  return true;
+}
+
+int Face::gridSize(const std::vector<unsigned>& glyphs, int largest, int smallest) {
+  FT_Face face = ft_->face;
+  const long em = FT_IS_SCALABLE(face) ? face->units_per_EM : 0;
+  std::vector<long> units;  // grid steps, in font units, of the sizes still possible
+  for (long size = largest; size >= smallest && em > 0; --size) {
+    if (em % size == 0) {
+      units.push_back(em / size);
+    }
+  }
+  bool any = false;
+  for (unsigned glyph : glyphs) {
+    if (units.empty() || FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP) != 0 ||
+        face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
+      continue;
+    }
+    const FT_Outline& outline = face->glyph->outline;
+    for (int i = 0; i < outline.n_points; ++i) {
+      const FT_Vector point = outline.points[i];
+      units.erase(
+          std::remove_if(units.begin(), units.end(),
+                         [&](long unit) { return point.x % unit != 0 || point.y % unit != 0; }),
+          units.end());
+      any = true;
+    }
+  }
+  return any && !units.empty() ? static_cast<int>(em / units.front()) : 0;
+}
+
 Drawn Face::draw(unsigned glyph, Bitmap* bitmap) {
   const FT_Int32 bitmaps = strike_ ? 0 : FT_LOAD_NO_BITMAP;
-  switch (rendering_) {
+  const bool judged = rendering_ == Rendering::kThin || rendering_ == Rendering::kBest;
+  switch (plain_ && judged ? Rendering::kUnhinted : rendering_) {
     case Rendering::kHinted:
       return drawWith(glyph, bitmaps | FT_LOAD_TARGET_MONO, FT_RENDER_MODE_MONO, bitmap);
     case Rendering::kGrey:
       return drawWith(glyph, bitmaps | FT_LOAD_TARGET_NORMAL, FT_RENDER_MODE_NORMAL, bitmap);
     case Rendering::kBest:
       return drawBest(glyph, bitmap);
+    case Rendering::kThin:
+      return drawWith(glyph, bitmaps | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_MONO,
+                      FT_RENDER_MODE_MONO, bitmap, 1, false, true);
     default:
       return drawWith(glyph, bitmaps | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_MONO,
                       FT_RENDER_MODE_MONO, bitmap);
@@ -296,7 +355,9 @@ Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
         drawWith(glyph, outline | hinting, FT_RENDER_MODE_MONO, &candidate) != Drawn::kInk) {
       continue;
     }
-    const int kept = inkFits(candidate, *bitmap, room_) ? crossingsKept(crossings, candidate) : -1;
+    const int kept = inkFits(candidate, *bitmap, roomWidth_, roomHeight_)
+                         ? crossingsKept(crossings, candidate)
+                         : -1;
     if (kept > best) {
       best = kept;
       *bitmap = std::move(candidate);
@@ -306,7 +367,7 @@ Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
 }
 
 Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap, int scale,
-                     bool grey) {
+                     bool grey, bool thin) {
   FT_Face face = ft_->face;
   if (FT_Load_Glyph(face, glyph, loadFlags) != 0) {
     return Drawn::kUndrawable;
@@ -320,6 +381,16 @@ Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitm
     const long limit = static_cast<long>(kMaxGlyphPixels) * scale * 64;
     if (box.xMax - box.xMin > limit || box.yMax - box.yMin > limit) {
       return Drawn::kUndrawable;
+    }
+    if (thin) {
+      // Thinner strokes, each kept by the rasterizer's dropout control where
+      // it would fall between pixel centres.
+      if ((thinning_.stems != 0 || thinning_.bars != 0) &&
+          FT_Outline_EmboldenXY(&slot->outline, -thinning_.stems, -thinning_.bars) != 0) {
+        return Drawn::kUndrawable;
+      }
+      slot->outline.flags &= ~FT_OUTLINE_IGNORE_DROPOUTS;
+      slot->outline.flags |= FT_OUTLINE_SMART_DROPOUTS | FT_OUTLINE_INCLUDE_STUBS;
     }
   }
   if (slot->format != FT_GLYPH_FORMAT_BITMAP &&
