@@ -51,15 +51,18 @@ Drawn drawPlain(Face* face, unsigned glyph, Bitmap* bitmap) {
   return drawn;
 }
 
-// Draws one code at the size set and places it. A thinned drawing that loses
-// all its ink, or that does not stand whole, is drawn again unthinned. True
-// when it stands whole (or draws nothing, or cannot be drawn).
-bool drawPlaced(Face* face, const Drawing& drawing, int size, const MappedCode& code,
+// Draws one code at the size set and places it, moved up or down only where
+// `mayMove` (a glyph too large for the area stands on no baseline once it is
+// drawn smaller). A thinned drawing that loses all its ink, or that does not
+// stand whole, is drawn again unthinned. True when it stands whole (or draws
+// nothing, or cannot be drawn).
+bool drawPlaced(Face* face, const Drawing& drawing, int size, const MappedCode& code, bool mayMove,
                 Converted* out) {
   out->code = code.code;
   out->cell.code = static_cast<std::uint16_t>(code.code);
   const SizeChoice& choice = *drawing.choice;
-  const bool mayMoveUpDown = drawing.sizeGiven || face->usesStrike() || !drawing.scalable;
+  const bool mayMoveUpDown =
+      mayMove || drawing.sizeGiven || face->usesStrike() || !drawing.scalable;
   // Latin glyphs thinned as their own strokes need, and as much thinner for
   // a smaller size.
   const Thinning& thinning = scriptOf(code.code) == kLatin ? choice.latinThinning : choice.thinning;
@@ -93,10 +96,11 @@ bool drawPlaced(Face* face, const Drawing& drawing, int size, const MappedCode& 
 }
 
 // The misfits drawn again at each smaller size, from the outlines where
-// there are any, else from the smaller strikes. At a size asked for, a
-// misfit only learns the size it would fit at. What fits at no size stays
-// moved where moving keeps it whole, and is left out otherwise (clipped at a
-// size asked for).
+// there are any, else from the smaller strikes; one that only stands off the
+// area on its baseline at most kMaxSmallerOnBaseline smaller. At a size
+// asked for, a misfit only learns the size it would fit at. What fits at no
+// size stays moved where moving keeps it whole, and is left out otherwise
+// (clipped at a size asked for).
 void redrawSmaller(Face* face, const Drawing& drawing, const MappedCode* codes,
                    std::vector<std::size_t> misfits, Converted* out) {
   const SizingRequest& sizing = *drawing.sizing;
@@ -107,7 +111,9 @@ void redrawSmaller(Face* face, const Drawing& drawing, const MappedCode* codes,
     std::vector<std::size_t> still;
     for (std::size_t i : misfits) {
       Converted trial;
-      if (!drawPlaced(face, drawing, size, codes[i], &trial) || !trial.ink) {
+      const bool offArea = out[i].misfit == Misfit::kOffArea;
+      const bool tooSmall = offArea && size < drawing.choice->size - kMaxSmallerOnBaseline;
+      if (tooSmall || !drawPlaced(face, drawing, size, codes[i], !offArea, &trial) || !trial.ink) {
         still.push_back(i);
       } else if (drawing.sizeGiven) {
         out[i].size = size;
@@ -146,7 +152,7 @@ bool drawShare(const Drawing& drawing, const std::vector<MappedCode>& codes,
        from = next->fetch_add(kCodesPerTake)) {
     const std::size_t to = std::min(codes.size(), from + kCodesPerTake);
     for (std::size_t i = from; i < to; ++i) {
-      if (!drawPlaced(&face, drawing, choice.size, codes[i], &out[i])) {
+      if (!drawPlaced(&face, drawing, choice.size, codes[i], false, &out[i])) {
         misfits.push_back(i);
       }
     }

@@ -13,6 +13,12 @@
 #include "convert/face.h"
 #include "convert/sizing.h"
 
+// A glyph that fits the area but not where its baseline puts it is drawn at
+// most this many pixels per em smaller; where that is not enough, it is moved
+// up or down at the font's size instead, so that no letter of a secondary
+// script (a Latin g under ideographs) is drawn tiny.
+constexpr int kMaxSmallerOnBaseline = 3;
+
 // What became of one code.
 enum class Outcome {
   kWhole,         // drawn as the font's size and drawing put it
