@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "convert/strokes.h"
 
@@ -94,15 +96,33 @@ bool readFontData(const std::string& path, FontData* data, std::string* error) {
     *error = "cannot read font file " + path + ": " + std::strerror(errno);
     return false;
   }
-  unsigned char chunk[1 << 16];
+  // Read straight into the bytes, as much as the file's size says at once (a
+  // FIFO's, 0, is read in pieces): no copy, no growing.
+  std::error_code failure;
+  const std::uintmax_t expected = std::filesystem::file_size(path, failure);
+  constexpr std::size_t kPiece = std::size_t{1} << 16;
+  std::size_t want = !failure && expected > 0 && expected < kMaxFontBytes
+                         ? static_cast<std::size_t>(expected) + 1  // + 1: sees the end
+                         : kPiece;
   std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    if (data->bytes.size() + got > kMaxFontBytes) {
+  for (;;) {
+    if (data->bytes.size() + want > kMaxFontBytes + 1) {
+      want = kMaxFontBytes + 1 - data->bytes.size();
+    }
+    const std::size_t had = data->bytes.size();
+    data->bytes.resize(had + want);
+    got = std::fread(data->bytes.data() + had, 1, want, file);
+    data->bytes.resize(had + got);
+    if (data->bytes.size() > kMaxFontBytes) {
       std::fclose(file);
+      data->bytes.clear();
       *error = "cannot read font file " + path + ": it is larger than 1 GiB";
       return false;
     }
-    data->bytes.insert(data->bytes.end(), chunk, chunk + got);
+    if (got < want) {
+      break;
+    }
+    want = kPiece;
   }
   const bool failed = std::ferror(file) != 0;
   const int reason = errno;
