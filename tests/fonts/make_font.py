@@ -12,6 +12,8 @@ KIND is one of
   wide         A a square of 700 units, U+2014 a bar 1.6 em wide
   pair         a collection of two faces, "Case pair" Regular (A a square)
                and Bold (A and B squares)
+  strokes      A two upright bars 1.4 px wide at 10 px, 1 px apart; B the
+               same lying down
 Needs fontTools (Debian: python3-fonttools).
 """
 import sys
@@ -38,6 +40,20 @@ def empty():
     return TTGlyphPen(None).glyph()
 
 
+def two_bars(across):
+    """Two bars 140 units thick, 100 apart, 700 long: upright, or lying
+    down when `across`."""
+    pen = TTGlyphPen(None)
+    for low in (100, 340):
+        x0, y0, x1, y1 = (0, low, 700, low + 140) if across else (low, 0, low + 140, 700)
+        pen.moveTo((x0, y0))
+        pen.lineTo((x0, y1))
+        pen.lineTo((x1, y1))
+        pen.lineTo((x1, y0))
+        pen.closePath()
+    return pen.glyph()
+
+
 def build(kind, style="Regular"):
     em = 1000
     if kind == "blanks":
@@ -57,6 +73,9 @@ def build(kind, style="Regular"):
     elif kind == "wide":
         glyphs = {"A": square(700), "dash": box(0, 0, 1600, 300)}
         cmap = {0x41: "A", 0x2014: "dash"}
+    elif kind == "strokes":
+        glyphs = {"A": two_bars(False), "B": two_bars(True)}
+        cmap = {0x41: "A", 0x42: "B"}
     elif kind == "pair" and style == "Regular":
         glyphs = {"A": square(700)}
         cmap = {0x41: "A"}
