@@ -116,6 +116,57 @@ const std::vector<OptionRule> kOptions = {
     {"--help", "-h", false},     {"--version", nullptr, false},
 };
 
+// --render, --threshold, --area and --fill. Returns -1 to go on, else the
+// exit status after an error.
+int parseDrawingOption(const std::string& name, const char* value, SizingRequest* sizing) {
+  if (name == "--render") {
+    static const std::map<std::string, Rendering> kModes = {
+        {"auto", Rendering::kAuto},     {"thin", Rendering::kThin},
+        {"hinted", Rendering::kHinted}, {"unhinted", Rendering::kUnhinted},
+        {"grey", Rendering::kGrey},     {"best", Rendering::kBest}};
+    const auto mode = kModes.find(value);
+    if (mode == kModes.end()) {
+      return failRun(kProgram, "bad rendering \"" + std::string(value) +
+                                   "\": give auto, thin, unhinted, hinted, grey or best");
+    }
+    sizing->rendering = mode->second;
+  } else if (name == "--threshold") {
+    if (!parseNumber(value, 1, 255, &sizing->threshold)) {
+      return failRun(kProgram,
+                     "bad threshold \"" + std::string(value) + "\": give a number from 1 to 255");
+    }
+  } else if (name == "--fill") {
+    sizing->area = kWholeCell.width;
+  } else {
+    Area area{};
+    if (!parseNumber(value, 1, kCellSize, &sizing->area) || !areaOfSize(sizing->area, &area)) {
+      return failRun(kProgram, "bad area \"" + std::string(value) +
+                                   "\": give 14 (the margins kept), 15 (the default) or 16 "
+                                   "(the whole cell)");
+    }
+  }
+  return -1;
+}
+
+// The files named on the command line, as the request needs them.
+int takeFiles(const std::vector<std::string>& files, Request* request) {
+  if (request->listFaces) {
+    if (files.size() != 1) {
+      return failRun(kProgram, "give the one font file whose faces to list (see --help)");
+    }
+    request->font = files[0];
+    return -1;
+  }
+  if (files.size() != 3) {
+    return failRun(kProgram,
+                   "give a font file, the BDF file and the code map file to write (see --help)");
+  }
+  request->font = files[0];
+  request->bdf = files[1];
+  request->cmap = files[2];
+  return -1;
+}
+
 // Fills `request` from the command line. Returns -1 to go on, else the exit
 // status (after the help, the version or an error).
 int parseArguments(int argc, const char* const* argv, Request* request) {
@@ -152,31 +203,11 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
                            "\": give hex codes FIRST-LAST from 0 to FFFF, such as 4E00-9FFF");
       }
       request->ranges.push_back(range);
-    } else if (name == "--render") {
-      static const std::map<std::string, Rendering> kModes = {
-          {"auto", Rendering::kAuto},         {"hinted", Rendering::kHinted},
-          {"unhinted", Rendering::kUnhinted}, {"grey", Rendering::kGrey},
-          {"best", Rendering::kBest},         {"thin", Rendering::kThin}};
-      const auto mode = kModes.find(value);
-      if (mode == kModes.end()) {
-        return failRun(kProgram, "bad rendering \"" + std::string(value) +
-                                     "\": give auto, unhinted, hinted, grey or best");
-      }
-      request->sizing.rendering = mode->second;
-    } else if (name == "--threshold") {
-      if (!parseNumber(value, 1, 255, &request->sizing.threshold)) {
-        return failRun(kProgram,
-                       "bad threshold \"" + std::string(value) + "\": give a number from 1 to 255");
-      }
-    } else if (name == "--fill") {
-      request->sizing.area = kWholeCell.width;
-    } else if (name == "--area") {
-      Area area{};
-      if (!parseNumber(value, 1, kCellSize, &request->sizing.area) ||
-          !areaOfSize(request->sizing.area, &area)) {
-        return failRun(kProgram, "bad area \"" + std::string(value) +
-                                     "\": give 14 (the margins kept), 15 (the default) or 16 "
-                                     "(the whole cell)");
+    } else if (name == "--render" || name == "--threshold" || name == "--fill" ||
+               name == "--area") {
+      const int status = parseDrawingOption(name, value, &request->sizing);
+      if (status >= 0) {
+        return status;
       }
     } else if (name == "--list-faces") {
       request->listFaces = true;
@@ -184,21 +215,7 @@ int parseArguments(int argc, const char* const* argv, Request* request) {
       request->verbose = true;
     }
   }
-  if (request->listFaces) {
-    if (files.size() != 1) {
-      return failRun(kProgram, "give the one font file whose faces to list (see --help)");
-    }
-    request->font = files[0];
-    return -1;
-  }
-  if (files.size() != 3) {
-    return failRun(kProgram,
-                   "give a font file, the BDF file and the code map file to write (see --help)");
-  }
-  request->font = files[0];
-  request->bdf = files[1];
-  request->cmap = files[2];
-  return -1;
+  return takeFiles(files, request);
 }
 
 // "41,635"
@@ -523,6 +540,16 @@ bool wanted(const Request& request, std::uint32_t code) {
                      [code](const auto& r) { return code >= r.first && code <= r.second; });
 }
 
+std::vector<MappedCode> wantedCodes(const Request& request, const FaceInfo& info) {
+  std::vector<MappedCode> codes;
+  for (const MappedCode& entry : info.codes) {
+    if (wanted(request, entry.code)) {
+      codes.push_back(entry);
+    }
+  }
+  return codes;
+}
+
 // Writes both files, together or not at all, never onto the font.
 int writeOutputs(const Request& request, const FontHeader& header,
                  const std::vector<CellGlyph>& glyphs) {
@@ -545,6 +572,17 @@ int writeOutputs(const Request& request, const FontHeader& header,
   return 0;
 }
 
+// Why the face cannot be drawn at the size asked for (0: at any size).
+std::string noSizeText(const FaceInfo& info, int size) {
+  std::string sizes;
+  for (int strike : info.strikes) {
+    sizes += (sizes.empty() ? "" : ", ") + std::to_string(strike);
+  }
+  return size != 0 ? "the face cannot be drawn at " + std::to_string(size) + " pixels" +
+                         (sizes.empty() ? "" : ": it has bitmaps of " + sizes + " pixels")
+                   : "the face cannot be drawn at any size";
+}
+
 int convert(const Request& request) {
   FontData data;
   std::string error;
@@ -564,27 +602,13 @@ int convert(const Request& request) {
                                                    "cannot hold"
                                              : "the font maps no code from 1 to FFFF");
   }
-  std::vector<MappedCode> codes;
-  for (const MappedCode& entry : info.codes) {
-    if (wanted(request, entry.code)) {
-      codes.push_back(entry);
-    }
-  }
+  const std::vector<MappedCode> codes = wantedCodes(request, info);
   if (codes.empty()) {
     return failRun(kProgram, "the font maps no code in the codes asked for");
   }
   SizeChoice choice;
   if (!chooseSize(&face, info, request.sizing, &choice)) {
-    std::string sizes;
-    for (int strike : info.strikes) {
-      sizes += (sizes.empty() ? "" : ", ") + std::to_string(strike);
-    }
-    return failRun(kProgram,
-                   request.sizing.size != 0
-                       ? "the face cannot be drawn at " + std::to_string(request.sizing.size) +
-                             " pixels" +
-                             (sizes.empty() ? "" : ": it has bitmaps of " + sizes + " pixels")
-                       : "the face cannot be drawn at any size");
+    return failRun(kProgram, noSizeText(info, request.sizing.size));
   }
 
   std::vector<Converted> converted;

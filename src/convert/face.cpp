@@ -86,6 +86,37 @@ int pixelsOf(const FT_Bitmap_Size& size) {
   return static_cast<int>((size.y_ppem + 32) >> 6);
 }
 
+// Copies a bitmap's pixels: 1 for ink, or, `grey`, the level 0 to 255.
+// True when any pixel is ink (at `threshold` for grey and colour bitmaps).
+bool copyPixels(const FT_Bitmap& source, int threshold, bool grey, Bitmap* bitmap) {
+  bitmap->width = static_cast<int>(source.width);
+  bitmap->height = static_cast<int>(source.rows);
+  bitmap->pixels.assign(static_cast<std::size_t>(bitmap->width) * bitmap->height, 0);
+  const int levels = source.num_grays > 1 ? source.num_grays - 1 : 1;
+  bool ink = false;
+  for (int y = 0; y < bitmap->height; ++y) {
+    const unsigned char* row = source.buffer + static_cast<std::ptrdiff_t>(y) * source.pitch;
+    std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * bitmap->width;
+    for (int x = 0; x < bitmap->width; ++x) {
+      bool on = false;
+      switch (source.pixel_mode) {
+        case FT_PIXEL_MODE_MONO:
+          on = ((row[x / 8] >> (7 - x % 8)) & 1) != 0;
+          break;
+        case FT_PIXEL_MODE_BGRA:
+          on = row[4 * x + 3] >= threshold;  // its alpha
+          break;
+        default:
+          on = row[x] * 255 >= threshold * levels;
+          break;
+      }
+      out[x] = grey ? static_cast<std::uint8_t>(row[x] * 255 / levels) : on ? 1 : 0;
+      ink = ink || on;
+    }
+  }
+  return ink;
+}
+
 }  // namespace
 
 bool readFontData(const std::string& path, FontData* data, std::string* error) {
@@ -430,33 +461,8 @@ Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitm
     }
     source = &ft_->converted;
   }
-  bitmap->width = static_cast<int>(source->width);
-  bitmap->height = static_cast<int>(source->rows);
   bitmap->left = slot->bitmap_left;
   bitmap->top = slot->bitmap_top;
   bitmap->advance = static_cast<int>((slot->advance.x + 32) >> 6);
-  bitmap->pixels.assign(static_cast<std::size_t>(bitmap->width) * bitmap->height, 0);
-  const int levels = source->num_grays > 1 ? source->num_grays - 1 : 1;
-  bool ink = false;
-  for (int y = 0; y < bitmap->height; ++y) {
-    const unsigned char* row = source->buffer + static_cast<std::ptrdiff_t>(y) * source->pitch;
-    std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * bitmap->width;
-    for (int x = 0; x < bitmap->width; ++x) {
-      bool on = false;
-      switch (source->pixel_mode) {
-        case FT_PIXEL_MODE_MONO:
-          on = ((row[x / 8] >> (7 - x % 8)) & 1) != 0;
-          break;
-        case FT_PIXEL_MODE_BGRA:
-          on = row[4 * x + 3] >= threshold_;  // its alpha
-          break;
-        default:
-          on = row[x] * 255 >= threshold_ * levels;
-          break;
-      }
-      out[x] = grey ? static_cast<std::uint8_t>(row[x] * 255 / levels) : on ? 1 : 0;
-      ink = ink || on;
-    }
-  }
-  return ink ? Drawn::kInk : Drawn::kBlank;
+  return copyPixels(*source, threshold_, grey, bitmap) ? Drawn::kInk : Drawn::kBlank;
 }
