@@ -415,7 +415,8 @@ std::string sizeReason(const SizeChoice& choice, bool given) {
 // What became of the codes, counted for the summary.
 struct Summary {
   Tally moved, smaller, clipped, blank, undrawable, noFit, plain;
-  long why[4] = {};  // drawn smaller, by Misfit
+  long chosen[3] = {};  // --render best: glyphs by the drawing taken
+  long why[4] = {};     // drawn smaller, by Misfit
   bool anyInk = false;
   std::string verbose;  // a line for each code not drawn whole where it stands
 };
@@ -463,6 +464,9 @@ std::vector<CellGlyph> collect(const std::vector<Converted>& converted, Summary*
     if (c.plain) {
       summary->plain.add(c.code);
     }
+    if (c.ink) {
+      ++summary->chosen[static_cast<int>(c.chosen)];
+    }
     summary->verbose += verboseLine(c);
     if (c.outcome != Outcome::kBlankLeftOut && c.outcome != Outcome::kUndrawable &&
         c.outcome != Outcome::kNoFit) {
@@ -498,18 +502,29 @@ std::string smallerText(const Summary& summary) {
   return summary.smaller.text() + why;
 }
 
+// The counts of glyphs drawn otherwise than the drawing named says.
+std::string drawingNote(const Request& request, const SizeChoice& choice, const Summary& summary) {
+  if (summary.plain.total > 0) {
+    return "; " + summary.plain.text() + " unthinned to fit";
+  }
+  if (request.sizing.rendering == Rendering::kBest && !choice.strike) {
+    return ": unhinted " + counted(summary.chosen[0]) + ", hinted by the font " +
+           counted(summary.chosen[1]) + ", by FreeType " + counted(summary.chosen[2]);
+  }
+  return "";
+}
+
 void printSummary(const Request& request, const FaceInfo& info, const SizeChoice& choice,
                   const Summary& summary, std::size_t glyphs, int smallest) {
-  std::fprintf(
-      stderr,
-      "%s: %s glyph%s of %s (face %d) at %d pixels per em, %s (%s%s), baseline above "
-      "cell row %d, %s\n",
-      kProgram, counted(static_cast<long>(glyphs)).c_str(), glyphs == 1 ? "" : "s",
-      faceName(info).c_str(), info.index, choice.size,
-      sizeReason(choice, request.sizing.size != 0).c_str(),
-      renderingName(choice, request.sizing.rendering).c_str(),
-      summary.plain.total > 0 ? ("; " + summary.plain.text() + " unthinned to fit").c_str() : "",
-      choice.baselineRow, areaName(choice).c_str());
+  std::fprintf(stderr,
+               "%s: %s glyph%s of %s (face %d) at %d pixels per em, %s (%s%s), baseline above "
+               "cell row %d, %s\n",
+               kProgram, counted(static_cast<long>(glyphs)).c_str(), glyphs == 1 ? "" : "s",
+               faceName(info).c_str(), info.index, choice.size,
+               sizeReason(choice, request.sizing.size != 0).c_str(),
+               renderingName(choice, request.sizing.rendering).c_str(),
+               drawingNote(request, choice, summary).c_str(), choice.baselineRow,
+               areaName(choice).c_str());
   std::fprintf(
       stderr, "%s: moved %s; drawn smaller to fit %s; clipped %s%s\n", kProgram,
       summary.moved.text().c_str(), smallerText(summary).c_str(), summary.clipped.text().c_str(),

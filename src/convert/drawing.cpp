@@ -69,6 +69,7 @@ bool drawPlaced(Face* face, const Drawing& drawing, int size, const MappedCode& 
   face->setThinning({thinning.stems * size / choice.size, thinning.bars * size / choice.size});
   Bitmap bitmap;
   Drawn drawn = face->draw(code.glyph, &bitmap);
+  out->chosen = face->chosen();
   if (drawn == Drawn::kBlank && face->thins()) {
     drawn = drawPlain(face, code.glyph, &bitmap);
     out->plain = drawn == Drawn::kInk;

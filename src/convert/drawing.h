@@ -40,6 +40,7 @@ struct Converted {
   CellGlyph cell{};
   bool ink = false;
   bool plain = false;  // drawn unthinned because the thinned drawing did not fit
+  Face::Chosen chosen = Face::Chosen::kUnhinted;  // --render best: the drawing taken
   int down = 0;
   int right = 0;
   int lost = 0;

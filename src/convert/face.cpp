@@ -383,6 +383,7 @@ Drawn Face::draw(unsigned glyph, Bitmap* bitmap) {
 }
 
 Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
+  chosen_ = Chosen::kUnhinted;
   const FT_Int32 outline = FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO;
   const Drawn drawn = drawWith(glyph, outline | FT_LOAD_NO_HINTING, FT_RENDER_MODE_MONO, bitmap);
   if (drawn != Drawn::kInk) {
@@ -400,7 +401,8 @@ Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
   const std::vector<Crossing> crossings = crossingsOf(reference);
   int best = crossingsKept(crossings, *bitmap);
   // The font's own hints, then FreeType's, each kept only where it keeps more.
-  for (const FT_Int32 hinting : {FT_Int32{0}, FT_Int32{FT_LOAD_FORCE_AUTOHINT}}) {
+  for (const Chosen way : {Chosen::kFontHints, Chosen::kAutohinted}) {
+    const FT_Int32 hinting = way == Chosen::kAutohinted ? FT_LOAD_FORCE_AUTOHINT : 0;
     Bitmap candidate;
     if (best == static_cast<int>(crossings.size()) ||
         drawWith(glyph, outline | hinting, FT_RENDER_MODE_MONO, &candidate) != Drawn::kInk) {
@@ -411,6 +413,7 @@ Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
                          : -1;
     if (kept > best) {
       best = kept;
+      chosen_ = way;
       *bitmap = std::move(candidate);
     }
   }

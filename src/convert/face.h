@@ -119,6 +119,10 @@ class Face {
   // Draws a glyph at the size set.
   Drawn draw(unsigned glyph, Bitmap* bitmap);
 
+  // For kBest: which drawing the last glyph drawn took.
+  enum class Chosen { kUnhinted, kFontHints, kAutohinted };
+  Chosen chosen() const { return chosen_; }
+
  private:
   // Loads and draws a glyph; `scale` times kMaxGlyphPixels bounds it, and
   // `grey` keeps a grey bitmap's levels (0 to 255) instead of cutting them.
@@ -137,6 +141,7 @@ class Face {
   int threshold_ = kDefaultThreshold;
   bool strike_ = false;
   bool plain_ = false;
+  Chosen chosen_ = Chosen::kUnhinted;
   int pixels_ = 0;
   Thinning thinning_;
   int roomWidth_ = kMaxGlyphPixels;
