@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -18,6 +19,7 @@
 #include <string>
 
 #include "convert/layout.h"
+#include "convert/strokes.h"
 #include "support.h"
 
 namespace {
@@ -193,6 +195,70 @@ TEST(Layout, FittingMeansPlacedWhole) {
       }
     }
   }
+}
+
+// Two bars a pixel thick and a pixel apart, 2 px long, drawn kJudgeScale
+// times larger: their tops 4 and 2 px above the baseline.
+Bitmap twoBars() {
+  Bitmap reference;
+  reference.width = 2 * kJudgeScale;
+  reference.height = 5 * kJudgeScale;
+  reference.top = 5 * kJudgeScale;
+  reference.pixels.assign(static_cast<std::size_t>(reference.width * reference.height), 0);
+  for (int y : {8, 24}) {
+    std::fill_n(reference.pixels.begin() + y * reference.width, 8 * reference.width, 255);
+  }
+  return reference;
+}
+
+// The crossings of the bars, worked out by hand: down each column, a bar
+// 3.5 px above the baseline, a bar at 1.5 and the gap between at 2.5 (each
+// gap follows the stroke after it), each a pixel
+// thick; along each row of a bar, a run 2 px long centred 1 px right of the
+// origin.
+TEST(Strokes, CrossingsOfTwoBars) {
+  const std::vector<Crossing> crossings = crossingsOf(twoBars());
+  struct Want {
+    bool across, gap;
+    int line;
+    float centre, width;
+  };
+  const Want want[] = {{false, false, 0, 3.5f, 1}, {false, false, 0, 1.5f, 1},
+                       {false, true, 0, 2.5f, 1},  {false, false, 1, 3.5f, 1},
+                       {false, false, 1, 1.5f, 1}, {false, true, 1, 2.5f, 1},
+                       {true, false, 4, 1.0f, 2},  {true, false, 2, 1.0f, 2}};
+  ASSERT_EQ(crossings.size(), std::size(want));
+  for (std::size_t i = 0; i < crossings.size(); ++i) {
+    EXPECT_EQ(crossings[i].across, want[i].across) << i;
+    EXPECT_EQ(crossings[i].gap, want[i].gap) << i;
+    EXPECT_EQ(crossings[i].line, want[i].line) << i;
+    EXPECT_FLOAT_EQ(crossings[i].centre, want[i].centre) << i;
+    EXPECT_FLOAT_EQ(crossings[i].width, want[i].width) << i;
+  }
+  const StrokeWidths widths = strokeWidthsOf(crossings);
+  EXPECT_FLOAT_EQ(widths.stems, 2);
+  EXPECT_FLOAT_EQ(widths.bars, 1);
+}
+
+// A small drawing that keeps both bars and the gap keeps every crossing;
+// one whose bars run together, or that lost a bar, keeps fewer.
+TEST(Strokes, KeptByDrawings) {
+  const std::vector<Crossing> crossings = crossingsOf(twoBars());
+  const auto drawing = [](const char* rows) {
+    Bitmap small;
+    small.width = 2;
+    small.height = 5;
+    small.top = 5;
+    for (const char* c = rows; *c != '\0'; ++c) {
+      small.pixels.push_back(*c == '#' ? 1 : 0);
+    }
+    return small;
+  };
+  const int all = static_cast<int>(crossings.size());
+  EXPECT_EQ(crossingsKept(crossings, drawing("..##..##..")), all);
+  EXPECT_LT(crossingsKept(crossings, drawing("..######..")), all);
+  EXPECT_LT(crossingsKept(crossings, drawing("..##......")), all);
+  EXPECT_EQ(crossingsKept(crossings, drawing("..........")), 2);  // the gaps, blank anyway
 }
 
 class PackagedFont : public ::testing::TestWithParam<FontCase> {};
