@@ -4,14 +4,17 @@
 // converter says, and nothing is clipped.
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include <iconv.h>
 #endif
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -19,6 +22,7 @@
 #include <string>
 
 #include "convert/layout.h"
+#include "convert/strokes.h"
 #include "support.h"
 
 namespace {
@@ -40,11 +44,20 @@ struct Report {
   int size = 0;
   int baseline = 0;
   int first = 2;                              // first row and column of the area
+  int right = 16;                             // one past its last column
+  int thin[2][2] = {};                        // 1/64 px: stems, bars; main scripts, Latin
+  bool plainAll = false;                      // unhinted, unthinned, no dropout control
   std::map<long, std::pair<int, int>> moves;  // code: rows down, columns right
   std::map<long, int> smaller;                // code: the size it was drawn at
   std::set<long> leftOut;
+  std::set<long> unthinned;
   bool clipped = false;
 };
+
+// "0.22" px in 1/64 pixels.
+int sixtyFourths(const std::string& pixels) {
+  return static_cast<int>(std::lround(std::stod(pixels) * 64));
+}
 
 Report readReport(const std::string& log) {
   Report report;
@@ -53,9 +66,13 @@ Report readReport(const std::string& log) {
       R"(moved (?:(\d+) rows? (up|down))?(?:, )?(?:(\d+) columns? (left|right))?)");
   const std::regex smaller(R"(drawn at (\d+) pixels per em to fit)");
   const std::regex summary(R"(at (\d+) pixels per em.* baseline above cell row (\d+))");
+  const std::regex thinned(R"(thinned by ([\d.]+) x ([\d.]+) px \(Latin ([\d.]+) x ([\d.]+)\))");
   for (std::string line; std::getline(lines, line);) {
     std::smatch m;
     const long code = line.rfind("U+", 0) == 0 ? std::stol(line.substr(2, 4), nullptr, 16) : -1;
+    if (code >= 0 && line.find("unthinned") != std::string::npos) {
+      report.unthinned.insert(code);
+    }
     if (code >= 0 && std::regex_search(line, m, smaller)) {
       report.smaller[code] = std::stoi(m[1]);
     }
@@ -64,21 +81,44 @@ Report readReport(const std::string& log) {
                             m[3].matched ? std::stoi(m[3]) * (m[4] == "left" ? -1 : 1) : 0};
     } else if (code >= 0 && line.find("left out") != std::string::npos) {
       report.leftOut.insert(code);
+
     } else if (code >= 0 && line.find("clipped") != std::string::npos) {
       report.clipped = true;
     } else if (std::regex_search(line, m, summary)) {
       report.size = std::stoi(m[1]);
       report.baseline = std::stoi(m[2]);
-      report.first = line.find("filling the whole cell") != std::string::npos ? 0 : 2;
+      report.first = line.find("14 x 14 area") != std::string::npos ? 2 : 0;
+      report.right = line.find("15 x 16 area") != std::string::npos ? 15 : 16;
+      report.plainAll = line.find("unhinted") != std::string::npos;
+      if (std::regex_search(line, m, thinned)) {
+        for (int i = 0; i < 4; ++i) {
+          report.thin[i / 2][i % 2] = sixtyFourths(m[i + 1]);
+        }
+      }
     }
   }
   return report;
 }
 
+// The codes whose glyphs are thinned as the Latin letters are.
+bool isLatin(long code) {
+  return code <= 0x024F || (code >= 0x1E00 && code <= 0x1EFF);
+}
+
+// How a glyph is drawn from its outline: thinned by `thin` (1/64 px, stems
+// and bars) with the rasterizer's smart dropout control, stubs included, or
+// plain.
+struct OutlineDrawing {
+  bool thinned = false;
+  int thin[2] = {};
+};
+
 // The 32-byte record the utility stores for FreeType's own bitmap of a glyph,
 // placed from the baseline row and shifted as reported.
+
 std::string expectedRecord(FT_Face face, unsigned glyph, int size, const Report& report,
-                           std::pair<int, int> shift, bool fill, bool outline, std::string* why) {
+                           std::pair<int, int> shift, bool outline, const OutlineDrawing& drawing,
+                           std::string* why) {
   std::string record(32, '\0');
   FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size));
   bool strike = false;
@@ -88,7 +128,21 @@ std::string expectedRecord(FT_Face face, unsigned glyph, int size, const Report&
   // The strike where there is one, and the outline unhinted for what it lacks.
   const FT_Int32 flags =
       (strike && !outline ? 0 : FT_LOAD_NO_BITMAP) | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_MONO;
-  if (FT_Load_Glyph(face, glyph, flags) != 0 ||
+  if (FT_Load_Glyph(face, glyph, flags) != 0) {
+    *why = "FreeType cannot load it";
+    return record;
+  }
+  if (face->glyph->format == FT_GLYPH_FORMAT_OUTLINE && drawing.thinned) {
+    FT_Outline& o = face->glyph->outline;
+    if ((drawing.thin[0] != 0 || drawing.thin[1] != 0) &&
+        FT_Outline_EmboldenXY(&o, -drawing.thin[0], -drawing.thin[1]) != 0) {
+      *why = "FreeType cannot thin it";
+      return record;
+    }
+    o.flags = (o.flags & ~FT_OUTLINE_IGNORE_DROPOUTS) | FT_OUTLINE_SMART_DROPOUTS |
+              FT_OUTLINE_INCLUDE_STUBS;
+  }
+  if (face->glyph->format != FT_GLYPH_FORMAT_BITMAP &&
       FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) != 0) {
     *why = "FreeType cannot draw it";
     return record;
@@ -98,7 +152,7 @@ std::string expectedRecord(FT_Face face, unsigned glyph, int size, const Report&
     *why = "not a black and white bitmap";
     return record;
   }
-  const int first = fill ? 0 : report.first;
+  const int first = report.first;
   for (int y = 0; y < static_cast<int>(bitmap.rows); ++y) {
     for (int x = 0; x < static_cast<int>(bitmap.width); ++x) {
       const unsigned char byte = bitmap.buffer[y * bitmap.pitch + x / 8];
@@ -107,7 +161,7 @@ std::string expectedRecord(FT_Face face, unsigned glyph, int size, const Report&
       }
       const int r = report.baseline - face->glyph->bitmap_top + y + shift.first;
       const int c = first + face->glyph->bitmap_left + x + shift.second;
-      if (r < first || r >= 16 || c < first || c >= 16) {
+      if (r < first || r >= 16 || c < first || c >= report.right) {
         *why = "ink outside the area";
         return record;
       }
@@ -120,7 +174,7 @@ std::string expectedRecord(FT_Face face, unsigned glyph, int size, const Report&
 // A glyph counted as fitting at a baseline is placed there unmoved up or
 // down and loses no pixel, wherever it stands and whatever its size.
 TEST(Layout, FittingMeansPlacedWhole) {
-  for (const Area area : {Area{0}, Area{kCellMargin}}) {
+  for (const Area area : {kWholeCell, kMarginArea, kHandDrawnArea}) {
     for (int width = 1; width <= kCellSize + 2; ++width) {
       for (int height = 1; height <= kCellSize + 2; ++height) {
         Bitmap bitmap;
@@ -147,6 +201,70 @@ TEST(Layout, FittingMeansPlacedWhole) {
   }
 }
 
+// Two bars a pixel thick and a pixel apart, 2 px long, drawn kJudgeScale
+// times larger: their tops 4 and 2 px above the baseline.
+Bitmap twoBars() {
+  Bitmap reference;
+  reference.width = 2 * kJudgeScale;
+  reference.height = 5 * kJudgeScale;
+  reference.top = 5 * kJudgeScale;
+  reference.pixels.assign(static_cast<std::size_t>(reference.width * reference.height), 0);
+  for (int y : {8, 24}) {
+    std::fill_n(reference.pixels.begin() + y * reference.width, 8 * reference.width, 255);
+  }
+  return reference;
+}
+
+// The crossings of the bars, worked out by hand: down each column, a bar
+// 3.5 px above the baseline, a bar at 1.5 and the gap between at 2.5 (each
+// gap follows the stroke after it), each a pixel
+// thick; along each row of a bar, a run 2 px long centred 1 px right of the
+// origin.
+TEST(Strokes, CrossingsOfTwoBars) {
+  const std::vector<Crossing> crossings = crossingsOf(twoBars());
+  struct Want {
+    bool across, gap;
+    int line;
+    float centre, width;
+  };
+  const Want want[] = {{false, false, 0, 3.5f, 1}, {false, false, 0, 1.5f, 1},
+                       {false, true, 0, 2.5f, 1},  {false, false, 1, 3.5f, 1},
+                       {false, false, 1, 1.5f, 1}, {false, true, 1, 2.5f, 1},
+                       {true, false, 4, 1.0f, 2},  {true, false, 2, 1.0f, 2}};
+  ASSERT_EQ(crossings.size(), std::size(want));
+  for (std::size_t i = 0; i < crossings.size(); ++i) {
+    EXPECT_EQ(crossings[i].across, want[i].across) << i;
+    EXPECT_EQ(crossings[i].gap, want[i].gap) << i;
+    EXPECT_EQ(crossings[i].line, want[i].line) << i;
+    EXPECT_FLOAT_EQ(crossings[i].centre, want[i].centre) << i;
+    EXPECT_FLOAT_EQ(crossings[i].width, want[i].width) << i;
+  }
+  const StrokeWidths widths = strokeWidthsOf(crossings);
+  EXPECT_FLOAT_EQ(widths.stems, 2);
+  EXPECT_FLOAT_EQ(widths.bars, 1);
+}
+
+// A small drawing that keeps both bars and the gap keeps every crossing;
+// one whose bars run together, or that lost a bar, keeps fewer.
+TEST(Strokes, KeptByDrawings) {
+  const std::vector<Crossing> crossings = crossingsOf(twoBars());
+  const auto drawing = [](const char* rows) {
+    Bitmap small;
+    small.width = 2;
+    small.height = 5;
+    small.top = 5;
+    for (const char* c = rows; *c != '\0'; ++c) {
+      small.pixels.push_back(*c == '#' ? 1 : 0);
+    }
+    return small;
+  };
+  const int all = static_cast<int>(crossings.size());
+  EXPECT_EQ(crossingsKept(crossings, drawing("..##..##..")), all);
+  EXPECT_LT(crossingsKept(crossings, drawing("..######..")), all);
+  EXPECT_LT(crossingsKept(crossings, drawing("..##......")), all);
+  EXPECT_EQ(crossingsKept(crossings, drawing("..........")), 2);  // the gaps, blank anyway
+}
+
 class PackagedFont : public ::testing::TestWithParam<FontCase> {};
 
 TEST_P(PackagedFont, InstallsEveryGlyphWhole) {
@@ -170,7 +288,6 @@ TEST_P(PackagedFont, InstallsEveryGlyphWhole) {
   ASSERT_GT(report.size, 0) << readFile(dir.file("log"));
   EXPECT_EQ(report.size, font.size);
   EXPECT_FALSE(report.clipped);
-  const bool fill = std::string(font.options).find("--fill") != std::string::npos;
 
   FT_Library library = nullptr;
   FT_Face face = nullptr;
@@ -191,10 +308,16 @@ TEST_P(PackagedFont, InstallsEveryGlyphWhole) {
     const auto smaller = report.smaller.find(c);
     const auto move = report.moves.find(c);
     std::string why;
-    const std::string want = expectedRecord(
-        face, glyph, smaller != report.smaller.end() ? smaller->second : report.size, report,
-        move != report.moves.end() ? move->second : std::pair<int, int>{0, 0}, fill,
-        smaller != report.smaller.end(), &why);
+    const int size = smaller != report.smaller.end() ? smaller->second : report.size;
+    const int* thin = report.thin[isLatin(c) ? 1 : 0];
+    OutlineDrawing drawing;
+    drawing.thinned = !report.plainAll && report.unthinned.count(c) == 0;
+    drawing.thin[0] = thin[0] * size / report.size;
+    drawing.thin[1] = thin[1] * size / report.size;
+    const std::string want =
+        expectedRecord(face, glyph, size, report,
+                       move != report.moves.end() ? move->second : std::pair<int, int>{0, 0},
+                       smaller != report.smaller.end(), drawing, &why);
     ASSERT_EQ(why, "") << "U+" << std::hex << code;
     ASSERT_EQ(after.substr(0x34C928 + 32 * static_cast<std::size_t>(code), 32), want)
         << "U+" << std::hex << code;
@@ -210,11 +333,15 @@ TEST_P(PackagedFont, InstallsEveryGlyphWhole) {
 INSTANTIATE_TEST_SUITE_P(
     , PackagedFont,
     ::testing::Values(
-        FontCase{"DejaVuSans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "", 0, 15},
-        FontCase{"ZenHei", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "", 0, 13},
+        FontCase{"DejaVuSans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "", 0, 14},
+        FontCase{"ZenHei", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "", 0, 15},
+        FontCase{"ZenHeiMargins", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc",
+                 "--area 14 --render unhinted", 0, 13},
         FontCase{"ZenHeiSharpBitmaps", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "", 2, 15},
         FontCase{"UnifontFilled", "/usr/share/fonts/opentype/unifont/unifont.otf",
                  "--fill --size 16", 0, 16},
+        FontCase{"UnifontByItself", "/usr/share/fonts/opentype/unifont/unifont.otf", "", 0, 16},
+        FontCase{"Terminus16", "/usr/share/fonts/X11/misc/ter-u16n_unicode.pcf.gz", "", 0, 16},
         FontCase{"BitmapSong16", "/usr/share/fonts/X11/misc/wenquanyi_12pt.pcf", "", 0, 16}),
     [](const ::testing::TestParamInfo<FontCase>& info) { return std::string(info.param.name); });
 
@@ -291,9 +418,10 @@ TEST_P(PackagedLegacyFont, InstallsItsGlyphsAtTheirUnicodeCodes) {
     ++read;
     const auto move = report.moves.find(static_cast<long>(unicode));
     std::string why;
-    const std::string want = expectedRecord(
-        face, glyph, report.size, report,
-        move != report.moves.end() ? move->second : std::pair<int, int>{0, 0}, false, false, &why);
+    const std::string want =
+        expectedRecord(face, glyph, report.size, report,
+                       move != report.moves.end() ? move->second : std::pair<int, int>{0, 0}, false,
+                       OutlineDrawing{}, &why);
     exact += why.empty() && after.substr(0x34C928 + 32 * unicode, 32) == want ? 1 : 0;
   }
   iconv_close(cd);

@@ -4,7 +4,8 @@ which the converter sizes a font, one per main script.
 
 Ideographs: the 3,755 hanzi of GB 2312 level 1 (the most used ones), Hangul:
 the 2,350 syllables of KS X 1001, each thinned evenly to SAMPLE characters;
-kana: every hiragana and katakana letter; Latin: the letters and digits.
+kana: every hiragana and katakana letter; Latin: the letters and digits of
+ASCII and the letters of Latin-1, accented capitals and all.
 The sample is fixed, so a font's size never depends on which of its codes are
 converted."""
 import pathlib
@@ -41,7 +42,7 @@ def main():
     assert len(hanzi) == 3755 and len(hangul) == 2350, (len(hanzi), len(hangul))
     kana = [c for c in range(0x3041, 0x3097)] + [c for c in range(0x30A1, 0x30FB)]
     latin = [c for c in range(0x30, 0x3A)] + [c for c in range(0x41, 0x5B)] + \
-        [c for c in range(0x61, 0x7B)]
+        [c for c in range(0x61, 0x7B)] + [c for c in range(0xC0, 0x100) if c not in (0xD7, 0xF7)]
     out = ["// Made by tools/make_common_chars.py; do not edit.", ""]
     out.append(table("kCommonIdeographs", thinned(sorted(hanzi), SAMPLE)))
     out.append(table("kCommonHangul", thinned(sorted(hangul), SAMPLE)))

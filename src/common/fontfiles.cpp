@@ -5,6 +5,8 @@
 
 #include "common/state.h"
 
+#include <cstddef>
+
 namespace {
 
 // The smallest box around the set pixels of a cell: first and last row and
@@ -109,6 +111,107 @@ bool readDigestComment(Line line, MapDigest* digest) {
   return true;
 }
 
+namespace {
+
+// Text put together by hand and written in large pieces: a BDF of 40,000
+// glyphs is 3 MB of short lines.
+class TextOut {
+ public:
+  explicit TextOut(std::FILE* file) : file_(file) {}
+  ~TextOut() { flush(); }
+  TextOut(const TextOut&) = delete;
+  TextOut& operator=(const TextOut&) = delete;
+
+  void text(const char* s) {
+    while (*s != '\0') {
+      put(*s++);
+    }
+  }
+  void number(long value) {
+    char digits[24];
+    int n = 0;
+    unsigned long magnitude =
+        value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    do {
+      digits[n++] = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) {
+      put('-');
+    }
+    while (n > 0) {
+      put(digits[--n]);
+    }
+  }
+  // `count` upper-case hex digits of `value`.
+  void hex(unsigned value, int count) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (int shift = 4 * (count - 1); shift >= 0; shift -= 4) {
+      put(kDigits[(value >> shift) & 0xF]);
+    }
+  }
+  bool flush() {
+    if (used_ > 0 && std::fwrite(buffer_, 1, used_, file_) != used_) {
+      failed_ = true;
+    }
+    used_ = 0;
+    return !failed_;
+  }
+
+ private:
+  void put(char c) {
+    if (used_ == sizeof buffer_) {
+      flush();
+    }
+    buffer_[used_++] = c;
+  }
+  std::FILE* file_;
+  char buffer_[1 << 16];
+  std::size_t used_ = 0;
+  bool failed_ = false;
+};
+
+// One glyph's lines, from STARTCHAR to ENDCHAR.
+void writeGlyph(TextOut* out, const CellGlyph& glyph, int pixelSize, int boxTop) {
+  const Ink ink = inkOf(glyph);
+  const bool blank = ink.bottom < 0;
+  const int width = blank ? 0 : ink.right - ink.left + 1;
+  const int height = blank ? 0 : ink.bottom - ink.top + 1;
+  // The box that the placement rule puts at the ink's first row and column.
+  const long x = blank ? 0 : static_cast<long>(xOffsetAtCellColumn(ink.left));
+  const long y = blank ? 0 : static_cast<long>(glyphTopAtCellRow(boxTop, ink.top) - height);
+  const int swidth = pixelSize > 0 ? glyph.advance * 1000 / pixelSize : 0;
+  out->text("STARTCHAR glyphID:");
+  out->hex(glyph.code, 4);
+  out->text("\nENCODING ");
+  out->number(glyph.code);
+  out->text("\nSWIDTH ");
+  out->number(swidth);
+  out->text(" 0\nDWIDTH ");
+  out->number(glyph.advance);
+  out->text(" 0\nBBX ");
+  for (const long value : {static_cast<long>(width), static_cast<long>(height), x}) {
+    out->number(value);
+    out->text(" ");
+  }
+  out->number(y);
+  out->text("\nBITMAP\n");
+  for (int r = ink.top; r <= ink.bottom; ++r) {
+    // The row from the box's first column on, in two hex digits (8 pixels)
+    // or four (16).
+    const unsigned bits = (static_cast<unsigned>(glyph.rows[r]) << ink.left) & 0xFFFFu;
+    if (width <= 8) {
+      out->hex(bits >> 8, 2);
+    } else {
+      out->hex(bits, 4);
+    }
+    out->text("\n");
+  }
+  out->text("ENDCHAR\n");
+}
+
+}  // namespace
+
 bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<CellGlyph>& glyphs) {
   // The font box is kAreaSize rows tall and its top is cell row kCellMargin,
   // so its top lies at y = baselineRow - kCellMargin, counting y upwards from
@@ -131,33 +234,16 @@ bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<C
                family.c_str(), header.pixelSize, header.pixelSize * 10, header.pixelSize, kAreaSize,
                kAreaSize, boxTop - kAreaSize, ascent, descent, header.pixelSize,
                static_cast<unsigned long>(glyphs.size()));
-  for (const CellGlyph& glyph : glyphs) {
-    const Ink ink = inkOf(glyph);
-    const bool blank = ink.bottom < 0;
-    const int width = blank ? 0 : ink.right - ink.left + 1;
-    const int height = blank ? 0 : ink.bottom - ink.top + 1;
-    // The box that the placement rule puts at the ink's first row and column.
-    const int x = blank ? 0 : static_cast<int>(xOffsetAtCellColumn(ink.left));
-    const int y = blank ? 0 : static_cast<int>(glyphTopAtCellRow(boxTop, ink.top) - height);
-    const int swidth = header.pixelSize > 0 ? glyph.advance * 1000 / header.pixelSize : 0;
-    std::fprintf(file,
-                 "STARTCHAR glyphID:%04X\nENCODING %u\nSWIDTH %d 0\nDWIDTH %d 0\n"
-                 "BBX %d %d %d %d\nBITMAP\n",
-                 glyph.code, glyph.code, swidth, glyph.advance, width, height, x, y);
-    for (int r = ink.top; r <= ink.bottom; ++r) {
-      // The row from the box's first column on, in two hex digits (8 pixels)
-      // or four (16).
-      const unsigned bits = (static_cast<unsigned>(glyph.rows[r]) << ink.left) & 0xFFFFu;
-      if (width <= 8) {
-        std::fprintf(file, "%02X\n", bits >> 8);
-      } else {
-        std::fprintf(file, "%04X\n", bits);
-      }
+  bool ok = true;
+  {
+    TextOut out(file);
+    for (const CellGlyph& glyph : glyphs) {
+      writeGlyph(&out, glyph, header.pixelSize, boxTop);
     }
-    std::fputs("ENDCHAR\n", file);
+    out.text("ENDFONT\n");
+    ok = out.flush();
   }
-  std::fputs("ENDFONT\n", file);
-  return std::ferror(file) == 0;
+  return ok && std::ferror(file) == 0;
 }
 
 bool writeCodeMapFile(std::FILE* file, const std::vector<CellGlyph>& glyphs) {
@@ -167,8 +253,17 @@ bool writeCodeMapFile(std::FILE* file, const std::vector<CellGlyph>& glyphs) {
       "               Platform ID: 3\n"
       "               Specific ID: 1\n",
       file);
-  for (const CellGlyph& glyph : glyphs) {
-    std::fprintf(file, "        Char %04X -> Index %u\n", glyph.code, glyph.code);
+  bool ok = true;
+  {
+    TextOut out(file);
+    for (const CellGlyph& glyph : glyphs) {
+      out.text("        Char ");
+      out.hex(glyph.code, 4);
+      out.text(" -> Index ");
+      out.number(glyph.code);
+      out.text("\n");
+    }
+    ok = out.flush();
   }
-  return std::ferror(file) == 0;
+  return ok && std::ferror(file) == 0;
 }

@@ -6,8 +6,6 @@
 #include <map>
 #include <new>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -17,6 +15,7 @@
 #include "common/outfile.h"
 #include "common/scan.h"
 #include "convert/charsets.h"
+#include "convert/drawing.h"
 #include "convert/face.h"
 #include "convert/layout.h"
 #include "convert/scripts.h"
@@ -41,24 +40,32 @@ const char kHelp[] =
     "Options:\n"
     "  --face F         the face of a collection: its number or its name, with or\n"
     "                   without its style (default 0; see --list-faces)\n"
-    "  --size N         pixels per em (default: the largest at which the common\n"
-    "                   characters of the font's main scripts fit; a glyph that\n"
-    "                   still does not fit is drawn at the largest size at which\n"
-    "                   it does)\n"
+    "  --size N         pixels per em (default: the largest at which every common\n"
+    "                   character of the font's main scripts fits the area; a\n"
+    "                   glyph that still does not fit is drawn smaller to fit;\n"
+    "                   with --size, what does not fit is clipped, status 2)\n"
     "  --codes A-B      only the codes A to B, in hex (repeatable; default: every\n"
     "                   code from 1 to FFFF the font maps); the size stays the\n"
     "                   whole font's\n"
-    "  --fill           use the whole 16 x 16 cell instead of the 14 x 14 area\n"
-    "                   below and right of the 2-pixel margins (bitmap fonts of\n"
-    "                   15 and 16 pixels drawn for it fill it by themselves)\n"
+    "  --area N         the part of the 16 x 16 cell glyphs are drawn in: 15 (the\n"
+    "                   default: 15 columns and 16 rows, as the hand-drawn 16-pixel\n"
+    "                   fonts draw, a blank column between neighbours), 14 (the\n"
+    "                   14 x 14 area below and right of the 2-pixel margins) or 16\n"
+    "                   (the whole cell); bitmaps of 15 and 16 pixels and outlines\n"
+    "                   drawn in 16 pixels fill the cell by default\n"
+    "  --fill           the same as --area 16\n"
     "  --render MODE    auto: the font's own bitmaps of the size where it has\n"
-    "                   them, else unhinted (the default); unhinted: outlines as\n"
-    "                   drawn, in black and white; hinted: outlines hinted by the\n"
-    "                   font for black and white; grey: outlines in grey, cut at\n"
-    "                   the threshold; best: per glyph, unhinted, hinted by the\n"
-    "                   font or by FreeType, whichever keeps most of the\n"
-    "                   outline's strokes (slower)\n"
-    "  --threshold N    grey level from 1 to 255 that counts as ink (default 96)\n"
+    "                   them, else thin (the default); thin: outlines thinned to\n"
+    "                   strokes one pixel wide, none lost (black and white, with\n"
+    "                   dropout control); unhinted: outlines as drawn, in black\n"
+    "                   and white; hinted: outlines hinted by the font for black\n"
+    "                   and white; grey: outlines in grey, cut at the threshold;\n"
+    "                   best: per glyph, unhinted, hinted by the font or by\n"
+    "                   FreeType, whichever keeps most of the outline's strokes\n"
+    "                   and the gaps between them (slower)\n"
+    "  --threshold N    for grey: the grey level from 1 to 255 from which a pixel\n"
+    "                   is ink (default 96); lower keeps more ink and the\n"
+    "                   hairlines, higher keeps the gaps between strokes\n"
     "  --list-faces     list the faces of the font file, one per line: names,\n"
     "                   codes, scripts, sizes, charset, coverage of the common\n"
     "                   sets of each language\n"
@@ -66,13 +73,9 @@ const char kHelp[] =
     "  -h, --help       print this help\n"
     "  --version        print the version\n"
     "\n"
-    "Exit status: 0 when every glyph was written whole, 2 when the files were\n"
-    "written but pixels were lost (clipped glyphs), 1 on an error.\n";
-
-// How many threads draw the glyphs at most, and the fewest codes worth a
-// thread of its own.
-constexpr unsigned kMaxThreads = 8;
-constexpr std::size_t kCodesPerThread = 2000;
+    "Exit status: 0 when every glyph was written whole (a glyph that fits the area\n"
+    "at no size is left out and named), 2 when the files were written but pixels\n"
+    "were lost (clipped glyphs, with --size), 1 on an error.\n";
 
 struct Request {
   std::string font;
@@ -116,6 +119,7 @@ enum ConvertOption {
   kRenderOption,
   kThresholdOption,
   kFillOption,
+  kAreaOption,
   kListFacesOption,
   kVerboseOption
 };
@@ -129,22 +133,27 @@ const std::vector<OptionRule> kOptions = {
     {"--render", nullptr, true, kRenderOption},
     {"--threshold", nullptr, true, kThresholdOption},
     {"--fill", nullptr, false, kFillOption},
+    {"--area", nullptr, true, kAreaOption},
     {"--list-faces", nullptr, false, kListFacesOption},
     {"--verbose", "-v", false, kVerboseOption},
 };
 
 bool parseRendering(const char* text, Rendering* rendering) {
-  static const std::map<std::string, Rendering> kModes = {{"auto", Rendering::kAuto},
-                                                          {"hinted", Rendering::kHinted},
-                                                          {"unhinted", Rendering::kUnhinted},
-                                                          {"grey", Rendering::kGrey},
-                                                          {"best", Rendering::kBest}};
+  static const std::map<std::string, Rendering> kModes = {
+      {"auto", Rendering::kAuto},     {"thin", Rendering::kThin},
+      {"hinted", Rendering::kHinted}, {"unhinted", Rendering::kUnhinted},
+      {"grey", Rendering::kGrey},     {"best", Rendering::kBest}};
   const auto mode = kModes.find(text);
   if (mode == kModes.end()) {
     return false;
   }
   *rendering = mode->second;
   return true;
+}
+
+bool parseArea(const char* text, int* size) {
+  Area area{};
+  return parseNumber(text, 1, kCellSize, size) && areaOfSize(*size, &area);
 }
 
 // Takes one option into `request`: "" to go on, else what is wrong with it.
@@ -168,14 +177,20 @@ std::string takeOption(int id, const char* value, Request* request) {
     case kRenderOption:
       return parseRendering(value, &request->sizing.rendering)
                  ? ""
-                 : "bad rendering \"" + given + "\": give auto, unhinted, hinted, grey or best";
+                 : "bad rendering \"" + given +
+                       "\": give auto, thin, unhinted, hinted, grey or best";
     case kThresholdOption:
       return parseNumber(value, 1, 255, &request->sizing.threshold)
                  ? ""
                  : "bad threshold \"" + given + "\": give a number from 1 to 255";
     case kFillOption:
-      request->sizing.fill = true;
+      request->sizing.area = kWholeCell.width;
       return "";
+    case kAreaOption:
+      return parseArea(value, &request->sizing.area)
+                 ? ""
+                 : "bad area \"" + given +
+                       "\": give 14 (the margins kept), 15 (the default) or 16 (the whole cell)";
     case kListFacesOption:
       request->listFaces = true;
       return "";
@@ -413,175 +428,6 @@ int listFaces(const Request& request) {
 }
 
 // What became of one code.
-enum class Outcome { kWhole, kMoved, kSmaller, kClipped, kBlankLeftOut, kUndrawable };
-
-struct Converted {
-  std::uint32_t code = 0;
-  Outcome outcome = Outcome::kWhole;
-  CellGlyph cell{};
-  bool ink = false;
-  int down = 0;
-  int right = 0;
-  int lost = 0;
-  int size = 0;  // drawn at, where smaller than the font's
-};
-
-struct Drawing {
-  const FontData* data;
-  int faceIndex;
-  const SizingRequest* sizing;
-  const SizeChoice* choice;
-  bool scalable;
-  bool sizeGiven;
-};
-
-void placeInto(const Bitmap& bitmap, const SizeChoice& choice, Converted* out) {
-  const Placed placed = placeGlyph(bitmap, inkOf(bitmap), choice.baselineRow, choice.area);
-  std::copy(placed.rows, placed.rows + kCellSize, out->cell.rows);
-  out->cell.advance = bitmap.advance;
-  out->down = placed.down;
-  out->right = placed.right;
-  out->lost = placed.lost;
-  out->ink = true;
-  out->outcome = placed.lost > 0                         ? Outcome::kClipped
-                 : placed.down != 0 || placed.right != 0 ? Outcome::kMoved
-                                                         : Outcome::kWhole;
-}
-
-// Draws the glyphs of `codes` into `out`: each at the font's size, and each
-// that does not fit there again from its outline at the largest smaller size
-// at which it fits (unless the size was asked for). `smallest` receives the
-// largest size at which every clipped glyph would fit (0: none).
-bool drawCodes(const Drawing& drawing, const std::vector<MappedCode>& codes, Converted* out,
-               int* smallest, std::string* error) {
-  Face face;
-  FaceInfo info;
-  if (!face.open(*drawing.data, drawing.faceIndex, &info, error)) {
-    return false;
-  }
-  const SizeChoice& choice = *drawing.choice;
-  const SizingRequest& sizing = *drawing.sizing;
-  face.setRoom(choice.area.size());
-  face.setSize(choice.size, sizing.rendering, sizing.threshold, !choice.strike);
-  Bitmap bitmap;
-  std::vector<std::size_t> misfits;
-  for (std::size_t i = 0; i < codes.size(); ++i) {
-    Converted& c = out[i];
-    c.code = codes[i].code;
-    c.cell.code = static_cast<std::uint16_t>(codes[i].code);
-    const Drawn drawn = face.draw(codes[i].glyph, &bitmap);
-    if (drawn == Drawn::kUndrawable) {
-      c.outcome = Outcome::kUndrawable;
-    } else if (drawn == Drawn::kBlank) {
-      c.outcome = isMeantBlank(c.code) ? Outcome::kWhole : Outcome::kBlankLeftOut;
-      c.cell.advance = bitmap.advance;
-    } else {
-      placeInto(bitmap, choice, &c);
-      if (c.outcome == Outcome::kClipped) {
-        misfits.push_back(i);
-      }
-    }
-  }
-  // The misfits, again at each smaller size, from the outlines where there
-  // are any, else from the smaller strikes.
-  *smallest = 0;
-  int lastTried = choice.size;
-  for (int size = choice.size - 1; size >= kMinSize && !misfits.empty(); --size) {
-    if (!face.setSize(size, sizing.rendering, sizing.threshold, drawing.scalable)) {
-      continue;
-    }
-    lastTried = size;
-    std::vector<std::size_t> still;
-    for (std::size_t i : misfits) {
-      Converted trial;
-      trial.cell.code = out[i].cell.code;
-      if (face.draw(codes[i].glyph, &bitmap) != Drawn::kInk) {
-        still.push_back(i);
-        continue;
-      }
-      placeInto(bitmap, choice, &trial);
-      if (trial.lost > 0) {
-        still.push_back(i);
-      } else if (!drawing.sizeGiven && drawing.scalable) {
-        trial.code = out[i].code;
-        trial.outcome = Outcome::kSmaller;
-        trial.size = size;
-        out[i] = trial;
-      }
-    }
-    misfits.swap(still);
-  }
-  // Clipped ones that a smaller size would keep whole bound the size that
-  // would lose none.
-  bool anyClipped = false;
-  for (std::size_t i = 0; i < codes.size(); ++i) {
-    anyClipped = anyClipped || out[i].outcome == Outcome::kClipped;
-  }
-  if (anyClipped && misfits.empty()) {
-    *smallest = lastTried;
-  }
-  return true;
-}
-
-// Draws every code of `codes`, the work shared among threads that each open
-// the face on their own; the result does not depend on how it was shared.
-bool drawAll(const Drawing& drawing, const std::vector<MappedCode>& codes,
-             std::vector<Converted>* out, int* smallest, std::string* error) {
-  out->assign(codes.size(), Converted{});
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::size_t threads = std::min<std::size_t>(
-      {cores, kMaxThreads, std::max<std::size_t>(1, codes.size() / kCodesPerThread)});
-  std::vector<std::string> errors(threads);
-  std::vector<int> smallests(threads, 0);
-  std::vector<char> ok(threads, 0);
-  std::vector<std::thread> workers;
-  const auto work = [&](std::size_t t) {
-    const std::size_t from = codes.size() * t / threads;
-    const std::size_t to = codes.size() * (t + 1) / threads;
-    try {
-      const std::vector<MappedCode> part(codes.begin() + static_cast<std::ptrdiff_t>(from),
-                                         codes.begin() + static_cast<std::ptrdiff_t>(to));
-      ok[t] = drawCodes(drawing, part, out->data() + from, &smallests[t], &errors[t]) ? 1 : 0;
-    } catch (const std::bad_alloc&) {
-      errors[t] = "out of memory";
-    }
-  };
-  for (std::size_t t = 1; t < threads; ++t) {
-    try {
-      workers.emplace_back(work, t);
-    } catch (const std::system_error&) {
-      work(t);  // no thread to be had (a memory limit): done here instead
-    }
-  }
-  work(0);
-  for (std::thread& worker : workers) {
-    worker.join();
-  }
-  *smallest = 0;
-  bool anyUnknown = false;
-  for (std::size_t t = 0; t < threads; ++t) {
-    if (ok[t] == 0) {
-      *error = errors[t];
-      return false;
-    }
-    // The size at which none is lost is the smallest any part needs; a part
-    // with a glyph that fits at no size leaves it unknown.
-    bool clipped = false;
-    for (std::size_t i = codes.size() * t / threads; i < codes.size() * (t + 1) / threads; ++i) {
-      clipped = clipped || (*out)[i].outcome == Outcome::kClipped;
-    }
-    if (clipped && smallests[t] == 0) {
-      anyUnknown = true;
-    } else if (clipped) {
-      *smallest = *smallest == 0 ? smallests[t] : std::min(*smallest, smallests[t]);
-    }
-  }
-  if (anyUnknown) {
-    *smallest = 0;
-  }
-  return true;
-}
-
 // "2 rows down, 1 column left", saying only the ways the glyph moved.
 std::string moveText(const Converted& c) {
   const auto part = [](int amount, const char* unit, const char* less, const char* more) {
@@ -617,9 +463,31 @@ struct Tally {
   }
 };
 
+// "outlines thinned by 0.22 x 0.09 px (Latin 0.09 x 0.00), every stroke kept"
+std::string thinnedName(const SizeChoice& choice) {
+  const auto pixels = [](int sixtyFourths) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.2f", sixtyFourths / 64.0);
+    return std::string(text);
+  };
+  const Thinning& t = choice.thinning;
+  const Thinning& l = choice.latinThinning;
+  if (t.stems == 0 && t.bars == 0 && l.stems == 0 && l.bars == 0) {
+    return "outlines, every stroke kept";
+  }
+  return "outlines thinned by " + pixels(t.stems) + " x " + pixels(t.bars) + " px (Latin " +
+         pixels(l.stems) + " x " + pixels(l.bars) + "), every stroke kept";
+}
+
 std::string renderingName(const SizeChoice& choice, Rendering rendering) {
+  const bool thinned = rendering == Rendering::kAuto || rendering == Rendering::kThin;
   if (choice.strike) {
-    return "the font's own bitmaps";
+    return "the font's own bitmaps" + (thinned && choice.scalable
+                                           ? "; " + thinnedName(choice) + " where they lack one"
+                                           : std::string());
+  }
+  if (choice.onGrid) {
+    return "outlines drawn in pixels, unhinted";
   }
   switch (rendering) {
     case Rendering::kHinted:
@@ -628,8 +496,10 @@ std::string renderingName(const SizeChoice& choice, Rendering rendering) {
       return "grey outlines";
     case Rendering::kBest:
       return "outlines, each glyph unhinted or hinted, whichever keeps most of its strokes";
-    default:
+    case Rendering::kUnhinted:
       return "unhinted outlines";
+    default:
+      return thinnedName(choice);
   }
 }
 
@@ -647,14 +517,164 @@ std::string sizeReason(const SizeChoice& choice, bool given) {
   if (scripts.empty()) {
     scripts = "glyphs";
   }
+  if (choice.onGrid) {
+    return "the size of the pixels its outlines are drawn in";
+  }
   return choice.fits ? "the largest at which its " + scripts + " fit"
                      : "the smallest tried: its " + scripts + " fit at none";
+}
+
+// What became of the codes, counted for the summary.
+struct Summary {
+  Tally moved, smaller, clipped, blank, undrawable, noFit, plain;
+  long chosen[3] = {};  // --render best: glyphs by the drawing taken
+  long why[4] = {};     // drawn smaller, by Misfit
+  bool anyInk = false;
+  std::string verbose;  // a line for each code not drawn whole where it stands
+};
+
+// The line -v gives a code, or "".
+std::string verboseLine(const Converted& c) {
+  const std::string name = codeName(c.code);
+  switch (c.outcome) {
+    case Outcome::kMoved:
+      return name + " moved " + moveText(c) + (c.plain ? ", unthinned" : "") + "\n";
+    case Outcome::kSmaller:
+      return name + " drawn at " + std::to_string(c.size) + " pixels per em to fit" +
+             (c.misfit == Misfit::kWide   ? " (too wide)"
+              : c.misfit == Misfit::kTall ? " (too tall)"
+                                          : " on its baseline") +
+             (c.plain ? ", unthinned" : "") +
+             (c.down != 0 || c.right != 0 ? ", moved " + moveText(c) : "") + "\n";
+    case Outcome::kClipped:
+      return name + " clipped: " + std::to_string(c.lost) + " pixels lost\n";
+    case Outcome::kBlankLeftOut:
+      return name + " draws nothing: left out\n";
+    case Outcome::kUndrawable:
+      return name + " cannot be drawn: left out\n";
+    case Outcome::kNoFit:
+      return name + " fits the area at no size: left out\n";
+    default:
+      return c.plain ? name + " drawn unthinned to fit\n" : "";
+  }
+}
+
+// The glyphs to write, in code order, and the summary of every code.
+std::vector<CellGlyph> collect(const std::vector<Converted>& converted, Summary* summary) {
+  std::vector<CellGlyph> glyphs;
+  for (const Converted& c : converted) {
+    Tally* const tallies[] = {nullptr,           &summary->moved, &summary->smaller,
+                              &summary->clipped, &summary->blank, &summary->undrawable,
+                              &summary->noFit};
+    Tally* tally = tallies[static_cast<int>(c.outcome)];
+    if (tally != nullptr) {
+      tally->add(c.code);
+    }
+    if (c.outcome == Outcome::kSmaller) {
+      ++summary->why[static_cast<int>(c.misfit)];
+    }
+    if (c.plain) {
+      summary->plain.add(c.code);
+    }
+    if (c.ink) {
+      ++summary->chosen[static_cast<int>(c.chosen)];
+    }
+    summary->verbose += verboseLine(c);
+    if (c.outcome != Outcome::kBlankLeftOut && c.outcome != Outcome::kUndrawable &&
+        c.outcome != Outcome::kNoFit) {
+      glyphs.push_back(c.cell);
+      summary->anyInk = summary->anyInk || c.ink;
+    }
+  }
+  return glyphs;
+}
+
+std::string areaName(const SizeChoice& choice) {
+  if (choice.filled) {
+    return choice.onGrid ? "filling the whole cell (outlines drawn in its pixels)"
+                         : "filling the whole cell (bitmaps drawn for it)";
+  }
+  if (choice.area.width == kWholeCell.width) {
+    return "filling the whole cell";
+  }
+  return choice.area.width == kMarginArea.width
+             ? "in the 14 x 14 area below and right of the margins"
+             : "in the 15 x 16 area left of a blank column";
+}
+
+// "drawn smaller to fit 3 (Latin 3): 1 too wide, 2 on their baseline"
+std::string smallerText(const Summary& summary) {
+  static const char* const kWhy[] = {nullptr, "too wide", "too tall", "to stand on their baseline"};
+  std::string why;
+  for (int m = 1; m < 4; ++m) {
+    if (summary.why[m] > 0) {
+      why += (why.empty() ? ": " : ", ") + counted(summary.why[m]) + " " + kWhy[m];
+    }
+  }
+  return summary.smaller.text() + why;
+}
+
+// The counts of glyphs drawn otherwise than the drawing named says.
+std::string drawingNote(const Request& request, const SizeChoice& choice, const Summary& summary) {
+  if (summary.plain.total > 0) {
+    return "; " + summary.plain.text() + " unthinned to fit";
+  }
+  if (request.sizing.rendering == Rendering::kBest && !choice.strike) {
+    return ": unhinted " + counted(summary.chosen[0]) + ", hinted by the font " +
+           counted(summary.chosen[1]) + ", by FreeType " + counted(summary.chosen[2]);
+  }
+  return "";
+}
+
+void printSummary(const Request& request, const FaceInfo& info, const SizeChoice& choice,
+                  const Summary& summary, std::size_t glyphs, int smallest) {
+  std::fprintf(stderr,
+               "%s: %s glyph%s of %s (face %d) at %d pixels per em, %s (%s%s), baseline above "
+               "cell row %d, %s\n",
+               kProgram, counted(static_cast<long>(glyphs)).c_str(), glyphs == 1 ? "" : "s",
+               faceName(info).c_str(), info.index, choice.size,
+               sizeReason(choice, request.sizing.size != 0).c_str(),
+               renderingName(choice, request.sizing.rendering).c_str(),
+               drawingNote(request, choice, summary).c_str(), choice.baselineRow,
+               areaName(choice).c_str());
+  std::fprintf(
+      stderr, "%s: moved %s; drawn smaller to fit %s; clipped %s%s\n", kProgram,
+      summary.moved.text().c_str(), smallerText(summary).c_str(), summary.clipped.text().c_str(),
+      summary.clipped.total == 0 ? ""
+      : smallest > 0 ? (": at " + std::to_string(smallest) + " pixels per em none would be").c_str()
+                     : "");
+  if (summary.blank.total > 0 || summary.undrawable.total > 0 || summary.noFit.total > 0) {
+    std::string parts = summary.blank.text() + " that draw nothing";
+    if (summary.undrawable.total > 0) {
+      parts += ", " + summary.undrawable.text() + " that cannot be drawn";
+    }
+    if (summary.noFit.total > 0) {
+      parts += ", " + summary.noFit.text() + " that fit the area at no size";
+    }
+    std::fprintf(stderr, "%s: left out, so that the device keeps its own: %s\n", kProgram,
+                 parts.c_str());
+  }
+  if (info.astral > 0) {
+    std::fprintf(stderr,
+                 "%s: %s code%s above U+FFFF left out: the table holds U+0000\u2013U+FFFF\n",
+                 kProgram, counted(info.astral).c_str(), info.astral == 1 ? "" : "s");
+  }
 }
 
 bool wanted(const Request& request, std::uint32_t code) {
   return request.ranges.empty() ||
          std::any_of(request.ranges.begin(), request.ranges.end(),
                      [code](const auto& r) { return code >= r.first && code <= r.second; });
+}
+
+std::vector<MappedCode> wantedCodes(const Request& request, const FaceInfo& info) {
+  std::vector<MappedCode> codes;
+  for (const MappedCode& entry : info.codes) {
+    if (wanted(request, entry.code)) {
+      codes.push_back(entry);
+    }
+  }
+  return codes;
 }
 
 // Writes both files, together or not at all, never onto the font.
@@ -697,7 +717,11 @@ std::string sizeFailure(const Request& request, const FaceInfo& info) {
   if (info.scalable || sizes.empty()) {
     return "the face cannot be drawn at any size";
   }
-  const int largest = Area{request.sizing.fill ? 0 : kCellMargin}.size() + kSizesAboveArea;
+  Area area = kHandDrawnArea;
+  if (request.sizing.area != 0) {
+    areaOfSize(request.sizing.area, &area);
+  }
+  const int largest = area.height + kSizesAboveArea;
   return "the face has bitmaps of " + sizes + " pixels only, outside the sizes tried (" +
          std::to_string(largest) + " down to " + std::to_string(kMinSize) + "): give --size " +
          std::to_string(info.strikes.front()) +
@@ -795,12 +819,7 @@ int convert(const Request& request) {
                                                    "cannot hold"
                                              : "the font maps no code from 1 to FFFF");
   }
-  std::vector<MappedCode> codes;
-  for (const MappedCode& entry : info.codes) {
-    if (wanted(request, entry.code)) {
-      codes.push_back(entry);
-    }
-  }
+  const std::vector<MappedCode> codes = wantedCodes(request, info);
   if (codes.empty()) {
     return failRun(kProgram, "the font maps no code in the codes asked for");
   }
@@ -817,85 +836,26 @@ int convert(const Request& request) {
     return failRun(kProgram, error);
   }
 
-  // Report.
-  std::vector<CellGlyph> glyphs;
-  Tally moved, smaller, clipped, blank, undrawable;
-  bool anyInk = false;
-  std::string verbose;
-  for (const Converted& c : converted) {
-    const std::string name = codeName(c.code);
-    switch (c.outcome) {
-      case Outcome::kWhole:
-        break;
-      case Outcome::kMoved:
-        moved.add(c.code);
-        verbose += name + " moved " + moveText(c) + "\n";
-        break;
-      case Outcome::kSmaller:
-        smaller.add(c.code);
-        verbose += name + " drawn at " + std::to_string(c.size) + " pixels per em to fit" +
-                   (c.down != 0 || c.right != 0 ? ", moved " + moveText(c) : "") + "\n";
-        break;
-      case Outcome::kClipped:
-        clipped.add(c.code);
-        verbose += name + " clipped: " + std::to_string(c.lost) + " pixels lost\n";
-        break;
-      case Outcome::kBlankLeftOut:
-        blank.add(c.code);
-        verbose += name + " draws nothing: left out\n";
-        break;
-      case Outcome::kUndrawable:
-        undrawable.add(c.code);
-        verbose += name + " cannot be drawn: left out\n";
-        break;
-    }
-    if (c.outcome != Outcome::kBlankLeftOut && c.outcome != Outcome::kUndrawable) {
-      glyphs.push_back(c.cell);
-      anyInk = anyInk || c.ink;
-    }
-  }
+  Summary summary;
+  const std::vector<CellGlyph> glyphs = collect(converted, &summary);
   const bool onlyMeantBlank = std::all_of(codes.begin(), codes.end(),
                                           [](const MappedCode& c) { return isMeantBlank(c.code); });
-  if (glyphs.empty() || (!anyInk && !onlyMeantBlank)) {
+  if (glyphs.empty() || (!summary.anyInk && !onlyMeantBlank)) {
     return failRun(kProgram, "the font draws none of the " +
                                  std::string(request.ranges.empty() ? "" : "asked-for ") +
-                                 "codes (" + counted(blank.total) + " draw nothing, " +
-                                 counted(undrawable.total) + " cannot be drawn)");
+                                 "codes (" + counted(summary.blank.total) + " draw nothing, " +
+                                 counted(summary.undrawable.total) + " cannot be drawn)");
   }
   const FontHeader header{info.family, choice.size, choice.baselineRow};
   if (writeOutputs(request, header, glyphs) != 0) {
     return 1;
   }
   if (request.verbose) {
-    std::fputs(verbose.c_str(), stderr);
+    std::fputs(summary.verbose.c_str(), stderr);
   }
-  std::fprintf(stderr,
-               "%s: %s glyph%s of %s (face %d) at %d pixels per em, %s (%s), baseline above cell "
-               "row %d%s\n",
-               kProgram, counted(static_cast<long>(glyphs.size())).c_str(),
-               glyphs.size() == 1 ? "" : "s", faceName(info).c_str(), info.index, choice.size,
-               sizeReason(choice, request.sizing.size != 0).c_str(),
-               renderingName(choice, request.sizing.rendering).c_str(), choice.baselineRow,
-               choice.filled ? ", filling the whole cell (bitmaps drawn for it)" : "");
-  std::fprintf(stderr, "%s: moved %s; drawn smaller to fit %s; clipped %s%s\n", kProgram,
-               moved.text().c_str(), smaller.text().c_str(), clipped.text().c_str(),
-               clipped.total == 0 ? ""
-               : smallest > 0
-                   ? (": at " + std::to_string(smallest) + " pixels per em none would be").c_str()
-                   : "");
-  if (blank.total > 0 || undrawable.total > 0) {
-    std::fprintf(
-        stderr, "%s: left out, so that the device keeps its own: %s that draw nothing%s\n",
-        kProgram, blank.text().c_str(),
-        undrawable.total > 0 ? (", " + undrawable.text() + " that cannot be drawn").c_str() : "");
-  }
-  if (info.astral > 0) {
-    std::fprintf(stderr,
-                 "%s: %s code%s above U+FFFF left out: the table holds U+0000\u2013U+FFFF\n",
-                 kProgram, counted(info.astral).c_str(), info.astral == 1 ? "" : "s");
-  }
+  printSummary(request, info, choice, summary, glyphs.size(), smallest);
   std::fputs(sourceSummary(data, info, choice, glyphs).c_str(), stderr);
-  return clipped.total > 0 ? 2 : 0;
+  return summary.clipped.total > 0 ? 2 : 0;
 }
 
 }  // namespace

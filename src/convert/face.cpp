@@ -12,9 +12,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <numeric>
 #include <unordered_map>
+#include <system_error>
 
 #include "common/codes.h"
 #include "common/platform.h"
@@ -263,6 +265,37 @@ int pixelsOf(const FT_Bitmap_Size& size) {
   return static_cast<int>((size.y_ppem + 32) >> 6);
 }
 
+// Copies a bitmap's pixels: 1 for ink, or, `grey`, the level 0 to 255.
+// True when any pixel is ink (at `threshold` for grey and colour bitmaps).
+bool copyPixels(const FT_Bitmap& source, int threshold, bool grey, Bitmap* bitmap) {
+  bitmap->width = static_cast<int>(source.width);
+  bitmap->height = static_cast<int>(source.rows);
+  bitmap->pixels.assign(static_cast<std::size_t>(bitmap->width) * bitmap->height, 0);
+  const int levels = source.num_grays > 1 ? source.num_grays - 1 : 1;
+  bool ink = false;
+  for (int y = 0; y < bitmap->height; ++y) {
+    const unsigned char* row = source.buffer + static_cast<std::ptrdiff_t>(y) * source.pitch;
+    std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * bitmap->width;
+    for (int x = 0; x < bitmap->width; ++x) {
+      bool on = false;
+      switch (source.pixel_mode) {
+        case FT_PIXEL_MODE_MONO:
+          on = ((row[x / 8] >> (7 - x % 8)) & 1) != 0;
+          break;
+        case FT_PIXEL_MODE_BGRA:
+          on = row[4 * x + 3] >= threshold;  // its alpha
+          break;
+        default:
+          on = row[x] * 255 >= threshold * levels;
+          break;
+      }
+      out[x] = grey ? static_cast<std::uint8_t>(row[x] * 255 / levels) : on ? 1 : 0;
+      ink = ink || on;
+    }
+  }
+  return ink;
+}
+
 }  // namespace
 
 bool readFontData(const std::string& path, FontData* data, std::string* error) {
@@ -273,15 +306,33 @@ bool readFontData(const std::string& path, FontData* data, std::string* error) {
     *error = "cannot read font file " + path + ": " + fileErrorText(path, errno);
     return false;
   }
-  unsigned char chunk[1 << 16];
+  // Read straight into the bytes, as much as the file's size says at once (a
+  // FIFO's, 0, is read in pieces): no copy, no growing.
+  std::error_code failure;
+  const std::uintmax_t expected = std::filesystem::file_size(path, failure);
+  constexpr std::size_t kPiece = std::size_t{1} << 16;
+  std::size_t want = !failure && expected > 0 && expected < kMaxFontBytes
+                         ? static_cast<std::size_t>(expected) + 1  // + 1: sees the end
+                         : kPiece;
   std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    if (data->bytes.size() + got > kMaxFontBytes) {
+  for (;;) {
+    if (data->bytes.size() + want > kMaxFontBytes + 1) {
+      want = kMaxFontBytes + 1 - data->bytes.size();
+    }
+    const std::size_t had = data->bytes.size();
+    data->bytes.resize(had + want);
+    got = std::fread(data->bytes.data() + had, 1, want, file);
+    data->bytes.resize(had + got);
+    if (data->bytes.size() > kMaxFontBytes) {
       std::fclose(file);
+      data->bytes.clear();
       *error = "cannot read font file " + path + ": it is larger than 1 GiB";
       return false;
     }
-    data->bytes.insert(data->bytes.end(), chunk, chunk + got);
+    if (got < want) {
+      break;
+    }
+    want = kPiece;
   }
   const bool failed = std::ferror(file) != 0;
   const int reason = errno;
@@ -486,27 +537,14 @@ bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline)
   }
   const bool scalable = FT_IS_SCALABLE(face);
   strike_ = strikeIndex >= 0 && (!scalable || (rendering == Rendering::kAuto && !outline));
-  FT_Error status = FT_Err_Invalid_Pixel_Size;
-  if (scalable && rendering == Rendering::kBest) {
-    // The outline drawn large, to judge the candidates by, has a size of its
-    // own.
-    if (ft_->small == nullptr) {
-      ft_->small = face->size;
-    }
-    status = ft_->large == nullptr ? FT_New_Size(face, &ft_->large) : 0;
-    if (status == 0) {
-      status = FT_Activate_Size(ft_->large);
-    }
-    if (status == 0) {
-      status = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels * kJudgeScale));
-    }
-    if (status == 0) {
-      status = FT_Activate_Size(ft_->small);
-    }
-  }
-  if (status != 0 && status != FT_Err_Invalid_Pixel_Size) {
+  // The outline drawn large, to judge the candidates by, has a size of its
+  // own.
+  pixels_ = pixels;
+  if (scalable && rendering == Rendering::kBest &&
+      (!activateLarge() || FT_Activate_Size(ft_->small) != 0)) {
     return false;
   }
+  FT_Error status = FT_Err_Invalid_Pixel_Size;
   if (scalable) {
     status = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels));
   } else if (strikeIndex >= 0) {
@@ -515,23 +553,94 @@ bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline)
   if (status != 0) {
     return false;
   }
-  rendering_ = rendering == Rendering::kAuto || (rendering == Rendering::kBest && !scalable)
-                   ? Rendering::kUnhinted
-                   : rendering;
+  if (rendering == Rendering::kAuto) {
+    rendering_ = scalable ? Rendering::kThin : Rendering::kUnhinted;
+  } else {
+    rendering_ = rendering == Rendering::kBest && !scalable ? Rendering::kUnhinted : rendering;
+  }
   threshold_ = threshold;
   pixels_ = pixels;
   return true;
 }
 
+bool Face::activateLarge() {
+  FT_Face face = ft_->face;
+  if (ft_->small == nullptr) {
+    ft_->small = face->size;
+  }
+  if (ft_->large == nullptr && FT_New_Size(face, &ft_->large) != 0) {
+    ft_->large = nullptr;
+    return false;
+  }
+  if (FT_Activate_Size(ft_->large) != 0 ||
+      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels_ * kJudgeScale)) != 0) {
+    FT_Activate_Size(ft_->small);
+    return false;
+  }
+  return true;
+}
+
+bool Face::measureStrokes(const std::vector<unsigned>& glyphs, float* stems, float* bars) {
+  if (!FT_IS_SCALABLE(ft_->face) || !activateLarge()) {
+    return false;
+  }
+  std::vector<Crossing> crossings;
+  Bitmap reference;
+  for (unsigned glyph : glyphs) {
+    if (drawWith(glyph, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
+                 FT_RENDER_MODE_NORMAL, &reference, kJudgeScale, true) == Drawn::kInk) {
+      const std::vector<Crossing> more = crossingsOf(reference);
+      crossings.insert(crossings.end(), more.begin(), more.end());
+    }
+  }
+  FT_Activate_Size(ft_->small);
+  const StrokeWidths widths = strokeWidthsOf(crossings);
+  *stems = widths.stems;
+  *bars = widths.bars;
+  return true;
+}
+
+int Face::gridSize(const std::vector<unsigned>& glyphs, int largest, int smallest) {
+  FT_Face face = ft_->face;
+  const long em = FT_IS_SCALABLE(face) ? face->units_per_EM : 0;
+  std::vector<long> units;  // grid steps, in font units, of the sizes still possible
+  for (long size = largest; size >= smallest && em > 0; --size) {
+    if (em % size == 0) {
+      units.push_back(em / size);
+    }
+  }
+  bool any = false;
+  for (unsigned glyph : glyphs) {
+    if (units.empty() || FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP) != 0 ||
+        face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
+      continue;
+    }
+    const FT_Outline& outline = face->glyph->outline;
+    for (int i = 0; i < outline.n_points; ++i) {
+      const FT_Vector point = outline.points[i];
+      units.erase(
+          std::remove_if(units.begin(), units.end(),
+                         [&](long unit) { return point.x % unit != 0 || point.y % unit != 0; }),
+          units.end());
+      any = true;
+    }
+  }
+  return any && !units.empty() ? static_cast<int>(em / units.front()) : 0;
+}
+
 Drawn Face::draw(unsigned glyph, Bitmap* bitmap) {
   const FT_Int32 bitmaps = strike_ ? 0 : FT_LOAD_NO_BITMAP;
-  switch (rendering_) {
+  const bool judged = rendering_ == Rendering::kThin || rendering_ == Rendering::kBest;
+  switch (plain_ && judged ? Rendering::kUnhinted : rendering_) {
     case Rendering::kHinted:
       return drawWith(glyph, bitmaps | FT_LOAD_TARGET_MONO, FT_RENDER_MODE_MONO, bitmap);
     case Rendering::kGrey:
       return drawWith(glyph, bitmaps | FT_LOAD_TARGET_NORMAL, FT_RENDER_MODE_NORMAL, bitmap);
     case Rendering::kBest:
       return drawBest(glyph, bitmap);
+    case Rendering::kThin:
+      return drawWith(glyph, bitmaps | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_MONO,
+                      FT_RENDER_MODE_MONO, bitmap, 1, false, true);
     default:
       return drawWith(glyph, bitmaps | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_MONO,
                       FT_RENDER_MODE_MONO, bitmap);
@@ -539,6 +648,7 @@ Drawn Face::draw(unsigned glyph, Bitmap* bitmap) {
 }
 
 Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
+  chosen_ = Chosen::kUnhinted;
   const FT_Int32 outline = FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO;
   const Drawn drawn = drawWith(glyph, outline | FT_LOAD_NO_HINTING, FT_RENDER_MODE_MONO, bitmap);
   if (drawn != Drawn::kInk) {
@@ -556,15 +666,19 @@ Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
   const std::vector<Crossing> crossings = crossingsOf(reference);
   int best = crossingsKept(crossings, *bitmap);
   // The font's own hints, then FreeType's, each kept only where it keeps more.
-  for (const FT_Int32 hinting : {FT_Int32{0}, FT_Int32{FT_LOAD_FORCE_AUTOHINT}}) {
+  for (const Chosen way : {Chosen::kFontHints, Chosen::kAutohinted}) {
+    const FT_Int32 hinting = way == Chosen::kAutohinted ? FT_LOAD_FORCE_AUTOHINT : 0;
     Bitmap candidate;
     if (best == static_cast<int>(crossings.size()) ||
         drawWith(glyph, outline | hinting, FT_RENDER_MODE_MONO, &candidate) != Drawn::kInk) {
       continue;
     }
-    const int kept = inkFits(candidate, *bitmap, room_) ? crossingsKept(crossings, candidate) : -1;
+    const int kept = inkFits(candidate, *bitmap, roomWidth_, roomHeight_)
+                         ? crossingsKept(crossings, candidate)
+                         : -1;
     if (kept > best) {
       best = kept;
+      chosen_ = way;
       *bitmap = std::move(candidate);
     }
   }
@@ -572,7 +686,7 @@ Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
 }
 
 Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap, int scale,
-                     bool grey) {
+                     bool grey, bool thin) {
   FT_Face face = ft_->face;
   if (FT_Load_Glyph(face, glyph, loadFlags) != 0) {
     return Drawn::kUndrawable;
@@ -586,6 +700,16 @@ Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitm
     const long limit = static_cast<long>(kMaxGlyphPixels) * scale * 64;
     if (box.xMax - box.xMin > limit || box.yMax - box.yMin > limit) {
       return Drawn::kUndrawable;
+    }
+    if (thin) {
+      // Thinner strokes, each kept by the rasterizer's dropout control where
+      // it would fall between pixel centres.
+      if ((thinning_.stems != 0 || thinning_.bars != 0) &&
+          FT_Outline_EmboldenXY(&slot->outline, -thinning_.stems, -thinning_.bars) != 0) {
+        return Drawn::kUndrawable;
+      }
+      slot->outline.flags &= ~FT_OUTLINE_IGNORE_DROPOUTS;
+      slot->outline.flags |= FT_OUTLINE_SMART_DROPOUTS | FT_OUTLINE_INCLUDE_STUBS;
     }
   }
   if (slot->format != FT_GLYPH_FORMAT_BITMAP &&
@@ -605,33 +729,8 @@ Drawn Face::drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitm
     }
     source = &ft_->converted;
   }
-  bitmap->width = static_cast<int>(source->width);
-  bitmap->height = static_cast<int>(source->rows);
   bitmap->left = slot->bitmap_left;
   bitmap->top = slot->bitmap_top;
   bitmap->advance = static_cast<int>((slot->advance.x + 32) >> 6);
-  bitmap->pixels.assign(static_cast<std::size_t>(bitmap->width) * bitmap->height, 0);
-  const int levels = source->num_grays > 1 ? source->num_grays - 1 : 1;
-  bool ink = false;
-  for (int y = 0; y < bitmap->height; ++y) {
-    const unsigned char* row = source->buffer + static_cast<std::ptrdiff_t>(y) * source->pitch;
-    std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * bitmap->width;
-    for (int x = 0; x < bitmap->width; ++x) {
-      bool on = false;
-      switch (source->pixel_mode) {
-        case FT_PIXEL_MODE_MONO:
-          on = ((row[x / 8] >> (7 - x % 8)) & 1) != 0;
-          break;
-        case FT_PIXEL_MODE_BGRA:
-          on = row[4 * x + 3] >= threshold_;  // its alpha
-          break;
-        default:
-          on = row[x] * 255 >= threshold_ * levels;
-          break;
-      }
-      out[x] = grey ? static_cast<std::uint8_t>(row[x] * 255 / levels) : on ? 1 : 0;
-      ink = ink || on;
-    }
-  }
-  return ink ? Drawn::kInk : Drawn::kBlank;
+  return copyPixels(*source, threshold_, grey, bitmap) ? Drawn::kInk : Drawn::kBlank;
 }

@@ -15,6 +15,7 @@ enum class Rendering {
   kUnhinted,  // outlines as drawn, through the black and white rasterizer
   kGrey,      // outlines in grey, cut at a threshold
   kBest,      // per glyph, whichever of unhinted, hinted and autohinted keeps its strokes
+  kThin,      // outlines thinned, through the black and white rasterizer with dropout control
 };
 
 // Grey level from which a pixel counts as ink, by default: low enough to keep
@@ -36,6 +37,13 @@ struct Bitmap {
   int advance = 0;
   std::vector<std::uint8_t> pixels;
   bool at(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)] != 0; }
+};
+
+// How much thinner the thinned drawing (kThin) draws a glyph's vertical
+// stems and its horizontal strokes, in 1/64 pixels.
+struct Thinning {
+  int stems = 0;
+  int bars = 0;
 };
 
 // A Unicode code of a face and its glyph. A bitmap font in a legacy charset
@@ -135,18 +143,44 @@ class Face {
   bool setSize(int pixels, Rendering rendering, int threshold, bool outline);
 
   // For kBest: the pixels each way a glyph may take (the area's size).
-  void setRoom(int pixels) { room_ = pixels; }
+  void setRoom(int width, int height) {
+    roomWidth_ = width;
+    roomHeight_ = height;
+  }
   // Whether the last setSize draws from an embedded bitmap strike.
   bool usesStrike() const { return strike_; }
+  // Draws the outlines unthinned and unjudged (kUnhinted) while `plain` is
+  // set, whatever the rendering: for the sizes and baselines, which are
+  // judged on them, and for a thinned glyph that does not fit.
+  void setPlain(bool plain) { plain_ = plain; }
+  // For kThin: how much thinner the glyphs drawn next are drawn.
+  void setThinning(const Thinning& thinning) { thinning_ = thinning; }
+  // The typical stroke widths of these glyphs at the size set, from their
+  // outlines drawn kJudgeScale times larger. False where the face has no
+  // outlines or cannot be drawn so.
+  bool measureStrokes(const std::vector<unsigned>& glyphs, float* stems, float* bars);
+  // The pixel size from `largest` down to `smallest` on whose grid every
+  // point of these glyphs' outlines stands (a font drawn in pixels, such as
+  // GNU Unifont), or 0.
+  int gridSize(const std::vector<unsigned>& glyphs, int largest, int smallest);
+  // Whether draw() thins the outlines.
+  bool thins() const { return rendering_ == Rendering::kThin && !plain_; }
 
   // Draws a glyph at the size set.
   Drawn draw(unsigned glyph, Bitmap* bitmap);
+
+  // For kBest: which drawing the last glyph drawn took.
+  enum class Chosen { kUnhinted, kFontHints, kAutohinted };
+  Chosen chosen() const { return chosen_; }
 
  private:
   // Loads and draws a glyph; `scale` times kMaxGlyphPixels bounds it, and
   // `grey` keeps a grey bitmap's levels (0 to 255) instead of cutting them.
   Drawn drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap, int scale = 1,
-                 bool grey = false);
+                 bool grey = false, bool thin = false);
+  // The large size, kJudgeScale times the size set, made active. False when
+  // it cannot be set (the small one is active then).
+  bool activateLarge();
   // The black and white drawing, unhinted or hinted by the font or by
   // FreeType, that keeps the most of the outline's strokes.
   Drawn drawBest(unsigned glyph, Bitmap* bitmap);
@@ -161,8 +195,12 @@ class Face {
   Rendering rendering_ = Rendering::kUnhinted;
   int threshold_ = kDefaultThreshold;
   bool strike_ = false;
+  bool plain_ = false;
+  Chosen chosen_ = Chosen::kUnhinted;
   int pixels_ = 0;
-  int room_ = kMaxGlyphPixels;
+  Thinning thinning_;
+  int roomWidth_ = kMaxGlyphPixels;
+  int roomHeight_ = kMaxGlyphPixels;
 };
 
 #endif

@@ -25,20 +25,30 @@ InkBox inkOf(const Bitmap& bitmap) {
   return ink;
 }
 
+bool areaOfSize(int size, Area* area) {
+  for (const Area& known : {kMarginArea, kHandDrawnArea, kWholeCell}) {
+    if (known.width == size) {
+      *area = known;
+      return true;
+    }
+  }
+  return false;
+}
+
 bool fitsArea(const InkBox& ink, const Area& area) {
-  return ink.width <= area.size() && ink.height <= area.size();
+  return ink.width <= area.width && ink.height <= area.height;
 }
 
 namespace {
 
-// How far a glyph whose natural first row (or column) is `natural` and whose
-// extent is `extent` must move to stand inside the area; centred when it is
-// larger than the area.
-int placeWithin(int natural, int extent, const Area& area) {
-  if (extent > area.size()) {
-    return area.first - (extent - area.size()) / 2;
+// Where a glyph whose natural first row (or column) is `natural` and whose
+// extent is `extent` must stand to be inside the span of `size` from
+// `first`; centred on it when it is larger.
+int placeWithin(int natural, int extent, int first, int size) {
+  if (extent > size) {
+    return first - (extent - size) / 2;
   }
-  return std::clamp(natural, area.first, kCellSize - extent);
+  return std::clamp(natural, first, first + size - extent);
 }
 
 }  // namespace
@@ -46,7 +56,7 @@ int placeWithin(int natural, int extent, const Area& area) {
 bool fitsAt(int baselineRow, const InkBox& ink, const Area& area) {
   const int row = baselineRow - ink.top;
   return ink.width == 0 ||
-         (fitsArea(ink, area) && row >= area.first && row + ink.height <= kCellSize);
+         (fitsArea(ink, area) && row >= area.top && row + ink.height <= area.bottom());
 }
 
 BaselineFit fitAt(int baselineRow, const std::vector<InkBox>& inks, const Area& area) {
@@ -56,7 +66,7 @@ BaselineFit fitAt(int baselineRow, const std::vector<InkBox>& inks, const Area& 
     if (fitsAt(baselineRow, ink, area)) {
       ++fit.fits;
     } else {
-      fit.moves += std::abs(placeWithin(natural, ink.height, area) - natural);
+      fit.moves += std::abs(placeWithin(natural, ink.height, area.top, area.height) - natural);
     }
   }
   return fit;
@@ -76,11 +86,11 @@ int chooseBaseline(const std::vector<std::vector<InkBox>>& scripts, const std::v
       }
     }
   }
-  const int centred = area.first + (area.size() - above - below) / 2 + above;
+  const int centred = area.top + (area.height - above - below) / 2 + above;
   int best = 0;
   double bestWorst = -1;
   BaselineFit bestAll;
-  for (int baseline = area.first + 1; baseline <= kCellSize; ++baseline) {
+  for (int baseline = area.top + 1; baseline <= area.bottom(); ++baseline) {
     double worst = 1;
     for (const std::vector<InkBox>& inks : scripts) {
       if (!inks.empty()) {
@@ -108,9 +118,9 @@ Placed placeGlyph(const Bitmap& bitmap, const InkBox& ink, int baselineRow, cons
     return placed;
   }
   const int naturalRow = baselineRow - ink.top;
-  const int naturalColumn = area.first + ink.left;
-  const int row = placeWithin(naturalRow, ink.height, area);
-  const int column = placeWithin(naturalColumn, ink.width, area);
+  const int naturalColumn = area.left + ink.left;
+  const int row = placeWithin(naturalRow, ink.height, area.top, area.height);
+  const int column = placeWithin(naturalColumn, ink.width, area.left, area.width);
   placed.down = row - naturalRow;
   placed.right = column - naturalColumn;
   for (int y = 0; y < ink.height; ++y) {
@@ -120,7 +130,7 @@ Placed placeGlyph(const Bitmap& bitmap, const InkBox& ink, int baselineRow, cons
       }
       const int r = row + y;
       const int c = column + x;
-      if (r < area.first || r >= kCellSize || c < area.first || c >= kCellSize) {
+      if (r < area.top || r >= area.bottom() || c < area.left || c >= area.right()) {
         ++placed.lost;
       } else {
         placed.rows[r] |= static_cast<std::uint16_t>(0x8000u >> c);

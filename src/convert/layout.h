@@ -10,13 +10,26 @@
 #include "common/state.h"
 #include "convert/face.h"
 
-// The part of the cell glyphs may use: from `first` to 15, each way. The
-// utility keeps rows 0 and 1 and columns 0 and 1 free unless a font reaches
-// into them (first = 2); fonts drawn for the whole cell use it all (first = 0).
+// The part of the cell glyphs may use: `width` columns from `left` and
+// `height` rows from `top`.
 struct Area {
-  int first;
-  int size() const { return kCellSize - first; }
+  int left;
+  int top;
+  int width;
+  int height;
+  int right() const { return left + width; }   // one past the last column
+  int bottom() const { return top + height; }  // one past the last row
 };
+
+// The areas a user may choose, by their size. kHandDrawnArea is the one the
+// hand-drawn 16-pixel fonts use: ink up to 15 columns wide from column 0, so
+// that a blank column parts two cells side by side, and all 16 rows.
+// kMarginArea keeps the two rows and columns above and left of the font's
+// box that the utility leaves free; kWholeCell is for fonts drawn for it.
+constexpr Area kMarginArea{kCellMargin, kCellMargin, kCellSize - kCellMargin,
+                           kCellSize - kCellMargin};
+constexpr Area kHandDrawnArea{0, 0, kCellSize - 1, kCellSize};
+constexpr Area kWholeCell{0, 0, kCellSize, kCellSize};
 
 // A glyph's ink: the smallest box around its set pixels, in the bitmap's
 // coordinates, and where that box stands from the origin.
@@ -26,6 +39,10 @@ struct InkBox {
   int top = 0;                                // rows above the baseline
 };
 InkBox inkOf(const Bitmap& bitmap);
+
+// The area named by its width: kMarginArea (14), kHandDrawnArea (15) or
+// kWholeCell (16). False for any other number.
+bool areaOfSize(int size, Area* area);
 
 // Whether a glyph of this ink is no taller and no wider than the area.
 bool fitsArea(const InkBox& ink, const Area& area);

@@ -30,8 +30,9 @@ struct SizingScript {
 };
 
 // The share of a script's sample that may stand over the area at the size
-// chosen.
-constexpr double kMaxShareOver = 0.005;
+// chosen: none, so that no common character of a main script is drawn
+// smaller than its neighbours.
+constexpr double kMaxShareOver = 0;
 
 // The scripts that size a font with these codes (the whole font's, whatever
 // part of it is converted): ideographs, Hangul and kana where it has enough

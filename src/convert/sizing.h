@@ -10,13 +10,14 @@
 #include "convert/layout.h"
 #include "convert/scripts.h"
 
-// The sizes tried, in pixels per em: from the area's own size plus
+// The sizes tried, in pixels per em: from the area's height plus
 // kSizesAboveArea down to kMinSize.
 constexpr int kMinSize = 6;
 constexpr int kSizesAboveArea = 8;
 
-// Bitmap strikes of these sizes may fill the whole cell when their glyphs
-// need it.
+// Bitmap strikes of these sizes are drawn for the whole cell: by default
+// they fill it, and in an area asked for they fill it when their glyphs need
+// it.
 constexpr int kFillStrikeMin = 15;
 constexpr int kFillStrikeMax = kCellSize;
 
@@ -24,13 +25,29 @@ constexpr int kFillStrikeMax = kCellSize;
 // baselines.
 constexpr std::size_t kAllSampleSize = 500;
 
+// The thinned drawing (kThin, and kAuto from outlines): a font whose
+// vertical stems or horizontal strokes are typically wider than
+// kThinnedStroke pixels at its size, but less than kThickStroke, has them
+// drawn that much thinner, by at most kMaxThinning, so that every stroke is
+// drawn one pixel wide (the rasterizer keeps the thinnest), never one here
+// and two there. Thicker strokes are left as they are: no thinning evens
+// them. Measured on up to kStrokeSample glyphs of each main script.
+constexpr double kThinnedStroke = 0.9;
+constexpr double kThickStroke = 1.9;
+constexpr double kMaxThinning = 0.5;
+constexpr std::size_t kStrokeSample = 48;
+
 struct SizeChoice {
   int size = 0;
-  bool strike = false;  // drawn from the face's bitmap strike of that size
-  bool filled = false;  // the whole cell was taken for a strike drawn for it
-  bool fits = false;    // the main scripts fit at this size
+  bool strike = false;    // drawn from the face's bitmap strike of that size
+  bool scalable = false;  // the face has outlines
+  bool filled = false;    // the whole cell was taken for a strike drawn for it
+  bool fits = false;      // the main scripts fit at this size
+  bool onGrid = false;    // an outline font drawn in pixels of this size: drawn as it is
   int baselineRow = 0;
-  Area area{kCellMargin};
+  Area area = kHandDrawnArea;
+  Thinning thinning;                 // for the thinned drawing: of the main scripts' glyphs
+  Thinning latinThinning;            // and of the Latin ones, measured on a-z A-Z 0-9
   std::vector<ScriptGroup> binding;  // the scripts it was judged on; empty: all glyphs
 };
 
@@ -38,7 +55,7 @@ struct SizingRequest {
   int size = 0;  // given: only the baseline is chosen
   Rendering rendering = Rendering::kAuto;
   int threshold = kDefaultThreshold;
-  bool fill = false;
+  int area = 0;  // the area's width asked for (see areaOfSize); 0: the default
 };
 
 // Chooses the size and baseline for the face `face` (opened, as `info` says).

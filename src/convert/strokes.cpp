@@ -1,5 +1,6 @@
 #include "convert/strokes.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -37,10 +38,12 @@ void addRuns(const std::vector<float>& profile, bool across, int line, Position 
       ++end;
     }
     if (end - i <= kMaxStrokeWidth * kJudgeScale) {
-      out->push_back({across, false, line, (position(i) + position(end - 1)) / 2});
+      out->push_back({across, false, line, (position(i) + position(end - 1)) / 2,
+                      static_cast<float>(end - i) / kJudgeScale});
     }
     if (lastInkEnd >= 0 && i - lastInkEnd >= kMinGapWidth * kJudgeScale) {
-      out->push_back({across, true, line, (position(lastInkEnd) + position(i - 1)) / 2});
+      out->push_back({across, true, line, (position(lastInkEnd) + position(i - 1)) / 2,
+                      static_cast<float>(i - lastInkEnd) / kJudgeScale});
     }
     lastInkEnd = end;
     i = end;
@@ -91,6 +94,25 @@ std::vector<Crossing> crossingsOf(const Bitmap& reference) {
         [&](int x) { return (static_cast<float>(reference.left + x) + 0.5f) / s; }, &crossings);
   }
   return crossings;
+}
+
+StrokeWidths strokeWidthsOf(const std::vector<Crossing>& crossings) {
+  std::vector<float> stems;
+  std::vector<float> bars;
+  for (const Crossing& crossing : crossings) {
+    if (!crossing.gap) {
+      (crossing.across ? stems : bars).push_back(crossing.width);
+    }
+  }
+  const auto median = [](std::vector<float>* widths) {
+    if (widths->empty()) {
+      return 0.0f;
+    }
+    const auto middle = widths->begin() + static_cast<std::ptrdiff_t>(widths->size() / 2);
+    std::nth_element(widths->begin(), middle, widths->end());
+    return *middle;
+  };
+  return {median(&stems), median(&bars)};
 }
 
 int crossingsKept(const std::vector<Crossing>& crossings, const Bitmap& small) {
@@ -157,7 +179,7 @@ bool inkBox(const Bitmap& bitmap, int box[4]) {
 
 }  // namespace
 
-bool inkFits(const Bitmap& candidate, const Bitmap& plain, int room) {
+bool inkFits(const Bitmap& candidate, const Bitmap& plain, int roomWidth, int roomHeight) {
   int a[4] = {};
   int b[4] = {};
   if (!inkBox(candidate, a) || !inkBox(plain, b)) {
@@ -165,6 +187,6 @@ bool inkFits(const Bitmap& candidate, const Bitmap& plain, int room) {
   }
   const int width = b[1] - b[0] + 1;
   const int height = b[2] - b[3] + 1;
-  return a[1] - a[0] + 1 <= (width > room ? width : room) &&
-         a[2] - a[3] + 1 <= (height > room ? height : room);
+  return a[1] - a[0] + 1 <= (width > roomWidth ? width : roomWidth) &&
+         a[2] - a[3] + 1 <= (height > roomHeight ? height : roomHeight);
 }

@@ -22,19 +22,29 @@ struct Crossing {
   bool gap = false;
   int line = 0;  // the column's left edge, or the row's top edge, in pixels
   float centre = 0;
+  float width = 0;  // of the stroke or the gap, along the line, in pixels
 };
 
 // The crossings of an outline drawn in grey at kJudgeScale times the size
 // (`pixels` 0 to 255 per pixel).
 std::vector<Crossing> crossingsOf(const Bitmap& reference);
 
+// The typical thickness in pixels of the vertical stems (the cross-sections
+// along rows) and of the horizontal strokes (along columns) among
+// `crossings`: the median of each; 0 where there are none.
+struct StrokeWidths {
+  float stems = 0;
+  float bars = 0;
+};
+StrokeWidths strokeWidthsOf(const std::vector<Crossing>& crossings);
+
 // How many of `crossings` a small drawing keeps, at the best of the shifts of
 // a pixel either way (hinting moves a glyph as a whole).
 int crossingsKept(const std::vector<Crossing>& crossings, const Bitmap& small);
 
 // Whether the ink of `candidate` needs no more room than `plain` has, or than
-// `room` pixels each way where that is more: a drawing chosen for its strokes
-// must not stop a glyph from fitting the area.
-bool inkFits(const Bitmap& candidate, const Bitmap& plain, int room);
+// `width` columns and `height` rows where that is more: a drawing chosen for
+// its strokes must not stop a glyph from fitting the area.
+bool inkFits(const Bitmap& candidate, const Bitmap& plain, int width, int height);
 
 #endif

@@ -19,6 +19,8 @@ KIND is one of
   many-fonts   a collection of 1,100 different fonts (their tables shared)
   pcf-newline  a PCF font whose FAMILY_NAME holds a newline and a tab, and
                whose FOUNDRY a carriage return (OUT.pcf): A an 8 x 8 square
+  strokes      A two upright bars 1.4 px wide at 10 px, 1 px apart; B the
+               same lying down
 KIND may also be a BDF font of BITMAP_FONTS below (OUT.bdf), whose glyph N
 (from 1) is a bar N pixels wide.
 Needs fontTools (Debian: python3-fonttools).
@@ -47,6 +49,20 @@ def empty():
     return TTGlyphPen(None).glyph()
 
 
+def two_bars(across):
+    """Two bars 140 units thick, 100 apart, 700 long: upright, or lying
+    down when `across`."""
+    pen = TTGlyphPen(None)
+    for low in (100, 340):
+        x0, y0, x1, y1 = (0, low, 700, low + 140) if across else (low, 0, low + 140, 700)
+        pen.moveTo((x0, y0))
+        pen.lineTo((x0, y1))
+        pen.lineTo((x1, y1))
+        pen.lineTo((x1, y0))
+        pen.closePath()
+    return pen.glyph()
+
+
 def build(kind, style="Regular"):
     em = 1000
     if kind == "blanks":
@@ -66,6 +82,9 @@ def build(kind, style="Regular"):
     elif kind == "wide":
         glyphs = {"A": square(700), "dash": box(0, 0, 1600, 300)}
         cmap = {0x41: "A", 0x2014: "dash"}
+    elif kind == "strokes":
+        glyphs = {"A": two_bars(False), "B": two_bars(True)}
+        cmap = {0x41: "A", 0x42: "B"}
     elif kind == "pair" and style == "Regular":
         glyphs = {"A": square(700)}
         cmap = {0x41: "A"}
@@ -120,7 +139,7 @@ BITMAP_FONTS = {
     "cns": ("CNS11643.1992", "1", "Case cns", 16, [0x4421]),
     "jisc": ("JISC6226.1978", "0", "Case jisc", 16, [0x3021]),
     # Only a size outside those the converter tries.
-    "large": ("ISO10646", "1", "Case large", 24, [0x41]),
+    "large": ("ISO10646", "1", "Case large", 32, [0x41]),
 }
 
 
