@@ -15,8 +15,8 @@
 #include <filesystem>
 #include <new>
 #include <numeric>
-#include <unordered_map>
 #include <system_error>
+#include <unordered_map>
 
 #include "common/codes.h"
 #include "common/platform.h"
