@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -171,8 +172,44 @@ std::string expectedRecord(FT_Face face, unsigned glyph, int size, const Report&
   return record;
 }
 
+// The ink box of FreeType's plain drawing of a glyph at `size` (unhinted,
+// black and white): width and height, 0 x 0 for a glyph without ink.
+std::pair<int, int> plainInk(FT_Face face, unsigned glyph, int size) {
+  FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size));
+  if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_HINTING | FT_LOAD_TARGET_MONO) != 0 ||
+      (face->glyph->format != FT_GLYPH_FORMAT_BITMAP &&
+       FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) != 0)) {
+    return {0, 0};
+  }
+  const FT_Bitmap& bitmap = face->glyph->bitmap;
+  int x0 = INT_MAX, x1 = -1, y0 = INT_MAX, y1 = -1;
+  for (int y = 0; y < static_cast<int>(bitmap.rows); ++y) {
+    for (int x = 0; x < static_cast<int>(bitmap.width); ++x) {
+      if ((bitmap.buffer[y * bitmap.pitch + x / 8] & (0x80 >> (x % 8))) != 0) {
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+        y0 = std::min(y0, y);
+        y1 = std::max(y1, y);
+      }
+    }
+  }
+  return x1 < 0 ? std::pair<int, int>{0, 0} : std::pair<int, int>{x1 - x0 + 1, y1 - y0 + 1};
+}
+
+// Why the converter may have left a glyph out, by FreeType's own drawing:
+// it draws nothing at the size, or even at the smallest size tried (6) it is
+// larger than the area. "" when neither holds.
+std::string leftOutBecause(FT_Face face, unsigned glyph, const Report& report) {
+  if (plainInk(face, glyph, report.size).first == 0) {
+    return "blank";
+  }
+  const auto [width, height] = plainInk(face, glyph, 6);
+  return width > report.right - report.first || height > 16 - report.first ? "too large" : "";
+}
+
 // A glyph counted as fitting at a baseline is placed there unmoved up or
-// down and loses no pixel, wherever it stands and whatever its size.
+// down and loses no pixel, wherever it stands and whatever its size; every
+// glyph no larger than the area fits at some baseline, and none larger does.
 TEST(Layout, FittingMeansPlacedWhole) {
   for (const Area area : {kWholeCell, kMarginArea, kHandDrawnArea}) {
     for (int width = 1; width <= kCellSize + 2; ++width) {
@@ -181,6 +218,7 @@ TEST(Layout, FittingMeansPlacedWhole) {
         bitmap.width = width;
         bitmap.height = height;
         bitmap.pixels.assign(static_cast<std::size_t>(width * height), 1);
+        bool fitsSomewhere = false;
         for (int top = -4; top <= kCellSize + 4; ++top) {
           for (int left = -3; left <= kCellSize; left += 3) {
             bitmap.top = top;
@@ -190,12 +228,15 @@ TEST(Layout, FittingMeansPlacedWhole) {
               if (!fitsAt(baseline, ink, area)) {
                 continue;
               }
+              fitsSomewhere = true;
               const Placed placed = placeGlyph(bitmap, ink, baseline, area);
               ASSERT_EQ(placed.down, 0) << width << "x" << height << " top " << top;
               ASSERT_EQ(placed.lost, 0) << width << "x" << height << " left " << left;
             }
           }
         }
+        EXPECT_EQ(fitsSomewhere, width <= area.width && height <= area.height)
+            << width << "x" << height << " in an area of " << area.width << "x" << area.height;
       }
     }
   }
@@ -301,6 +342,9 @@ TEST_P(PackagedFont, InstallsEveryGlyphWhole) {
   for (FT_ULong code = FT_Get_First_Char(face, &glyph); glyph != 0 && code <= 0xFFFF;
        code = FT_Get_Next_Char(face, code, &glyph)) {
     const long c = static_cast<long>(code);
+    if (c != 0 && report.leftOut.count(c) != 0) {
+      EXPECT_NE(leftOutBecause(face, glyph, report), "") << "U+" << std::hex << code << " left out";
+    }
     if (c == 0 || report.leftOut.count(c) != 0) {
       continue;
     }
