@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "convert/layout.h"
+
 namespace {
 
 // A profile's run counts as a stroke's cross-section when it is at most this
@@ -150,43 +152,11 @@ int crossingsKept(const std::vector<Crossing>& crossings, const Bitmap& small) {
   return best;
 }
 
-namespace {
-
-// The ink's box from the origin: left and right columns, top and bottom rows
-// (counted up from the baseline). False for a bitmap without ink.
-bool inkBox(const Bitmap& bitmap, int box[4]) {
-  bool any = false;
-  for (int y = 0; y < bitmap.height; ++y) {
-    for (int x = 0; x < bitmap.width; ++x) {
-      if (!bitmap.at(x, y)) {
-        continue;
-      }
-      const int column = bitmap.left + x;
-      const int row = bitmap.top - y;
-      if (!any) {
-        box[0] = box[1] = column;
-        box[2] = box[3] = row;
-        any = true;
-      }
-      box[0] = column < box[0] ? column : box[0];
-      box[1] = column > box[1] ? column : box[1];
-      box[2] = row > box[2] ? row : box[2];
-      box[3] = row < box[3] ? row : box[3];
-    }
-  }
-  return any;
-}
-
-}  // namespace
-
 bool inkFits(const Bitmap& candidate, const Bitmap& plain, int roomWidth, int roomHeight) {
-  int a[4] = {};
-  int b[4] = {};
-  if (!inkBox(candidate, a) || !inkBox(plain, b)) {
+  const InkBox a = inkOf(candidate);
+  const InkBox b = inkOf(plain);
+  if (a.width == 0 || b.width == 0) {
     return false;
   }
-  const int width = b[1] - b[0] + 1;
-  const int height = b[2] - b[3] + 1;
-  return a[1] - a[0] + 1 <= (width > roomWidth ? width : roomWidth) &&
-         a[2] - a[3] + 1 <= (height > roomHeight ? height : roomHeight);
+  return a.width <= std::max(b.width, roomWidth) && a.height <= std::max(b.height, roomHeight);
 }
