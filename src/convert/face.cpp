@@ -273,23 +273,30 @@ bool copyPixels(const FT_Bitmap& source, int threshold, bool grey, Bitmap* bitma
   bitmap->pixels.assign(static_cast<std::size_t>(bitmap->width) * bitmap->height, 0);
   const int levels = source.num_grays > 1 ? source.num_grays - 1 : 1;
   bool ink = false;
+  if (source.buffer == nullptr) {
+    return false;  // a damaged font's glyph without its pixels: drawn blank
+  }
   for (int y = 0; y < bitmap->height; ++y) {
     const unsigned char* row = source.buffer + static_cast<std::ptrdiff_t>(y) * source.pitch;
     std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * bitmap->width;
     for (int x = 0; x < bitmap->width; ++x) {
       bool on = false;
+      int level = 0;  // 0 to 255
       switch (source.pixel_mode) {
         case FT_PIXEL_MODE_MONO:
           on = ((row[x / 8] >> (7 - x % 8)) & 1) != 0;
+          level = on ? 255 : 0;
           break;
         case FT_PIXEL_MODE_BGRA:
-          on = row[4 * x + 3] >= threshold;  // its alpha
+          level = row[4 * x + 3];  // its alpha
+          on = level >= threshold;
           break;
         default:
           on = row[x] * 255 >= threshold * levels;
+          level = row[x] * 255 / levels;
           break;
       }
-      out[x] = grey ? static_cast<std::uint8_t>(row[x] * 255 / levels) : on ? 1 : 0;
+      out[x] = grey ? static_cast<std::uint8_t>(level) : on ? 1 : 0;
       ink = ink || on;
     }
   }
