@@ -205,15 +205,21 @@ int nearestSize(Face* face, const SizingRequest& sizing, const std::vector<unsig
   const auto misfit = [&](int size) {
     return !at(size).fit || at(size).width > target.width + kMatchWidthSlack;
   };
+  const auto drawable = [&](int size) {
+    return size >= kMinSize && size <= largest && !at(size).boxes.empty();
+  };
   int size = std::clamp(start, kMinSize, largest);
-  // Heights grow with the size: towards the target while it comes nearer.
-  for (;;) {
-    const int next = at(size).height < target.height ? size + 1 : size - 1;
-    if (at(size).boxes.empty() || next < kMinSize || next > largest || at(next).boxes.empty() ||
-        off(next) >= off(size)) {
-      break;
-    }
-    size = next;
+  // Heights grow with the size, a row at a few sizes: on towards the target
+  // until one reaches or passes it, then that one or the one before,
+  // whichever is nearer (the smaller where they are as near).
+  const int step = at(size).height < target.height ? 1 : -1;
+  while (drawable(size + step) &&
+         (step > 0 ? at(size).height < target.height : at(size).height > target.height)) {
+    size += step;
+  }
+  const int before = size - step;
+  if (drawable(before) && (step > 0 ? off(before) <= off(size) : off(before) < off(size))) {
+    size = before;
   }
   while (misfit(size) && size > kMinSize && !at(size - 1).boxes.empty() &&
          std::round(off(size - 1) * 10) <= kMatchTolerance * 10) {
