@@ -1044,18 +1044,16 @@ bool drawFont(const Request& request, std::size_t k, ChainFont* font, std::strin
 }
 
 // Opens fallback `k`, matches it to the first font and draws the codes that
-// the fonts before it left undrawn (`drawn` gets those it draws); the first
-// fallback whose codes have a language gives it to the chain, where the
-// first font's had none.
-bool addFallback(const Request& request, std::size_t k, const FirstFont& first,
-                 std::vector<std::uint32_t>* drawn, Language* language, ChainFont* font,
-                 std::string* error) {
+// the fonts before it left undrawn.
+bool drawFallback(const Request& request, std::size_t k, const FirstFont& first,
+                  const std::vector<std::uint32_t>& drawn, Language language, ChainFont* font,
+                  std::string* error) {
   Face face;
   const int strikeSize = request.sizing.rendering == Rendering::kAuto ? first.choice->size : 0;
-  if (!openFallback(request, k, *drawn, *language, strikeSize, &face, font, error)) {
+  if (!openFallback(request, k, drawn, language, strikeSize, &face, font, error)) {
     return false;
   }
-  font->part.codes = codesToDraw(font->info.codes, request.ranges, *drawn);
+  font->part.codes = codesToDraw(font->info.codes, request.ranges, drawn);
   font->sizing = request.sizing;
   std::string why;
   if (!matchFallback(first, &face, font->info, font->part.codes, &font->sizing, &font->choice,
@@ -1064,12 +1062,21 @@ bool addFallback(const Request& request, std::size_t k, const FirstFont& first,
              " cannot be drawn beside the first font: " + why;
     return false;
   }
-  if (!drawFont(request, k, font, error)) {
+  return drawFont(request, k, font, error);
+}
+
+// Draws fallback `k` and adds the codes it draws to `drawn`; the first
+// fallback whose codes have a language gives it to the chain, where the
+// first font's had none. Its bytes are let go once its faces are closed.
+bool addFallback(const Request& request, std::size_t k, const FirstFont& first,
+                 std::vector<std::uint32_t>* drawn, Language* language, ChainFont* font,
+                 std::string* error) {
+  if (!drawFallback(request, k, first, *drawn, *language, font, error)) {
     return false;
   }
   addDrawn(font->part, drawn);
   *language = *language != kNoLanguage ? *language : languageOfCodes(font->info.codes);
-  std::vector<unsigned char>().swap(font->data.bytes);  // read no more
+  std::vector<unsigned char>().swap(font->data.bytes);
   return true;
 }
 
