@@ -87,7 +87,7 @@ std::vector<Candidate> candidatesOf(const FontData& data, const FaceList& list,
       *error = error->empty() ? why : *error;
       continue;
     }
-    Candidate candidate{i, {}, 0, languagesOf(info), hasStrike(info, strikeSize)};
+    Candidate candidate{i, {}, 0, languagesOf(info), strikeSize > 0 && hasStrike(info, strikeSize)};
     for (const MappedCode& code : codesToDraw(info.codes, ranges, drawn)) {
       ++candidate.fills[scriptOf(code.code)];
       ++candidate.total;
