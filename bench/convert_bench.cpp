@@ -3,7 +3,8 @@
 // unhinted drawing that were the defaults before the thinned drawing, to
 // compare; otf2bdf on the same font at 15 px, the yardstick (the default
 // must take at most 0.75 of its time); and the listing and the search of the
-// faces of a hostile collection. A font or program that is not installed is
+// faces of a hostile collection; a font completed by another (--fallback)
+// against the other alone. A font or program that is not installed is
 // skipped.
 #include <benchmark/benchmark.h>
 
@@ -86,6 +87,18 @@ BENCHMARK_CAPTURE(convertFont, ZenHeiAsBefore, kZenHei, kBefore)
     ->UseRealTime();
 BENCHMARK_CAPTURE(otf2bdf, ZenHei, kZenHei)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(convertFont, DejaVuSans, kDejaVu, "")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// A hand-drawn font completed by an outline font (--fallback), against the
+// outline font converted alone.
+constexpr char kShinonome[] = "/usr/share/fonts/X11/misc/shnmk16.pcf.gz";
+constexpr char kHanaMinA[] = "/usr/share/fonts/truetype/hanazono/HanaMinA.ttf";
+BENCHMARK_CAPTURE(convertFont, ShinonomeWithHanaMinA, kShinonome,
+                  "--fallback /usr/share/fonts/truetype/hanazono/HanaMinA.ttf")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(convertFont, HanaMinA, kHanaMinA, "")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

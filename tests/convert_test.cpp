@@ -85,7 +85,7 @@ Report readReport(const std::string& log) {
 
     } else if (code >= 0 && line.find("clipped") != std::string::npos) {
       report.clipped = true;
-    } else if (std::regex_search(line, m, summary)) {
+    } else if (report.size == 0 && std::regex_search(line, m, summary)) {  // the first font's
       report.size = std::stoi(m[1]);
       report.baseline = std::stoi(m[2]);
       report.first = line.find("14 x 14 area") != std::string::npos ? 2 : 0;
@@ -397,9 +397,10 @@ INSTANTIATE_TEST_SUITE_P(
 struct LegacyFont {
   const char* name;
   const char* path;
-  const char* charset;  // iconv's name
-  bool euc;             // codes written with the high bit of each byte set
-  double share;         // of the codes iconv reads, at least this many exact
+  const char* charset;             // iconv's name
+  bool euc;                        // codes written with the high bit of each byte set
+  double share;                    // of the codes iconv reads, at least this many exact
+  const char* fallback = nullptr;  // a font that completes it (--fallback)
 };
 
 void PrintTo(const LegacyFont& font, std::ostream* os) {
@@ -423,18 +424,69 @@ unsigned long unicodeByIconv(iconv_t cd, const LegacyFont& font, FT_ULong code) 
   return static_cast<unsigned long>(out[0]) << 24 | out[1] << 16 | out[2] << 8 | out[3];
 }
 
+// The rows a slot's ink spans, 0 for a blank slot.
+int inkRows(const std::string& record) {
+  int top = 16;
+  int bottom = -1;
+  for (int r = 0; r < 16; ++r) {
+    for (int c = 0; c < 16; ++c) {
+      if ((record[static_cast<std::size_t>(r / 8 * 16 + c)] >> r % 8 & 1) != 0) {
+        top = std::min(top, r);
+        bottom = r;
+      }
+    }
+  }
+  return bottom < 0 ? 0 : bottom - top + 1;
+}
+
+// The ideographs (U+4E00-U+9FFF) of a chain: every one the fallback maps
+// and the first font lacks (`first`: the codes it was read at) is installed
+// unless reported left out, and their ink is on average within a row as tall
+// as the first font's ideographs.
+void expectFallbackIdeographs(const char* fallback, const std::set<unsigned long>& first,
+                              const Report& report, const std::string& image) {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  ASSERT_EQ(FT_New_Face(library, fallback, 0, &face), 0);
+  ASSERT_EQ(FT_Select_Charmap(face, FT_ENCODING_UNICODE), 0);
+  double heights[2] = {};
+  long counts[2] = {};
+  for (unsigned long code = 0x4E00; code <= 0x9FFF; ++code) {
+    const int rows = inkRows(image.substr(0x34C928 + 32 * code, 32));
+    const int from = first.count(code) != 0 ? 0 : 1;
+    if (from == 1 && (FT_Get_Char_Index(face, code) == 0 ||
+                      report.leftOut.count(static_cast<long>(code)) != 0)) {
+      continue;
+    }
+    ASSERT_GT(rows, 0) << "U+" << std::hex << code;
+    heights[from] += rows;
+    ++counts[from];
+  }
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  ASSERT_GT(counts[0], 0);
+  ASSERT_GT(counts[1], 0);
+  std::printf("ideographs %ld of the font, %.2f rows tall; %ld of the fallback, %.2f\n", counts[0],
+              heights[0] / counts[0], counts[1], heights[1] / counts[1]);
+  EXPECT_LE(std::fabs(heights[0] / counts[0] - heights[1] / counts[1]), 1.0);
+}
+
 class PackagedLegacyFont : public ::testing::TestWithParam<LegacyFont> {};
 
 TEST_P(PackagedLegacyFont, InstallsItsGlyphsAtTheirUnicodeCodes) {
   const LegacyFont& font = GetParam();
-  if (!std::filesystem::exists(font.path)) {
-    GTEST_SKIP() << font.path << " is not installed";
+  if (!std::filesystem::exists(font.path) ||
+      (font.fallback != nullptr && !std::filesystem::exists(font.fallback))) {
+    GTEST_SKIP() << font.path << " or its fallback is not installed";
   }
   TempDir dir;
   const std::string image = dir.file("image.bin");
   writeFile(image, std::string(0x34C928 + 65536 * 32, '\0'));
-  const std::string run = std::string(FONTGRAFT_CONVERT_BIN) + " -v " + font.path + " " +
-                          dir.file("font.bdf") + " " + dir.file("cmap.txt") + " 2>" +
+  const std::string chain =
+      font.fallback != nullptr ? std::string(" --fallback ") + font.fallback : "";
+  const std::string run = std::string(FONTGRAFT_CONVERT_BIN) + " -v" + chain + " " + font.path +
+                          " " + dir.file("font.bdf") + " " + dir.file("cmap.txt") + " 2>" +
                           dir.file("log") + " && " + FONTGRAFT_BIN + " " + image + " " +
                           dir.file("font.bdf") + " -c " + dir.file("cmap.txt") + " >/dev/null";
   ASSERT_EQ(std::system(run.c_str()), 0) << readFile(dir.file("log"));
@@ -452,6 +504,7 @@ TEST_P(PackagedLegacyFont, InstallsItsGlyphsAtTheirUnicodeCodes) {
   ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
   long read = 0;
   long exact = 0;
+  std::set<unsigned long> codes;
   FT_UInt glyph = 0;
   for (FT_ULong code = FT_Get_First_Char(face, &glyph); glyph != 0;
        code = FT_Get_Next_Char(face, code, &glyph)) {
@@ -460,6 +513,7 @@ TEST_P(PackagedLegacyFont, InstallsItsGlyphsAtTheirUnicodeCodes) {
       continue;
     }
     ++read;
+    codes.insert(unicode);
     const auto move = report.moves.find(static_cast<long>(unicode));
     std::string why;
     const std::string want =
@@ -474,6 +528,9 @@ TEST_P(PackagedLegacyFont, InstallsItsGlyphsAtTheirUnicodeCodes) {
   std::printf("%s: %ld of the %ld codes iconv reads exact\n", font.path, exact, read);
   EXPECT_GT(read, 0);
   EXPECT_GE(static_cast<double>(exact), font.share * static_cast<double>(read));
+  if (font.fallback != nullptr) {
+    expectFallbackIdeographs(font.fallback, codes, report, after);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -487,7 +544,10 @@ INSTANTIATE_TEST_SUITE_P(
         LegacyFont{"GuoBiao16", "/usr/share/fonts/X11/misc/guob16.pcf.gz", "EUC-CN", true, 0.99},
         LegacyFont{"Gulim16", "/usr/share/fonts/X11/75dpi/gulim16.pcf.gz", "EUC-KR", true, 0.99},
         LegacyFont{"Dotum12", "/usr/share/fonts/X11/75dpi/dotum12.pcf.gz", "EUC-KR", true, 0.99},
-        LegacyFont{"Taipei16", "/usr/share/fonts/X11/misc/taipei16.pcf.gz", "BIG5", false, 0.99}),
+        LegacyFont{"Taipei16", "/usr/share/fonts/X11/misc/taipei16.pcf.gz", "BIG5", false, 0.99},
+        // Completed by an outline font: the chain of the README.
+        LegacyFont{"Shinonome16WithHanaMinA", "/usr/share/fonts/X11/misc/shnmk16.pcf.gz", "EUC-JP",
+                   true, 0.99, "/usr/share/fonts/truetype/hanazono/HanaMinA.ttf"}),
     [](const ::testing::TestParamInfo<LegacyFont>& info) { return std::string(info.param.name); });
 #endif
 

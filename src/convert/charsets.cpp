@@ -59,16 +59,17 @@ constexpr Disagreement kDisagreements[] = {
 // The common sets: the codes `first` to `last` of a table that it defines.
 struct CommonRule {
   const char* name;
+  Language language;
   const char* table;
   std::uint16_t first;
   std::uint16_t last;
 };
 constexpr CommonRule kCommonRules[] = {
-    {"GB 2312 level 1", "gb2312.1980-0", 0x3021, 0x577E},       // rows 16-55
-    {"JIS X 0208 level 1", "jisx0208.1990-0", 0x3021, 0x4F7E},  // rows 16-47
-    {"JIS X 0208 level 2", "jisx0208.1990-0", 0x5021, 0x747E},  // rows 48-84
-    {"KS X 1001 Hangul", "ksc5601.1987-0", 0x3021, 0x487E},     // rows 16-40
-    {"Big5 common", "big5.eten-0", 0xA440, 0xC67E},
+    {"GB 2312 level 1", kSimplifiedChinese, "gb2312.1980-0", 0x3021, 0x577E},  // rows 16-55
+    {"JIS X 0208 level 1", kJapanese, "jisx0208.1990-0", 0x3021, 0x4F7E},      // rows 16-47
+    {"JIS X 0208 level 2", kJapanese, "jisx0208.1990-0", 0x5021, 0x747E},      // rows 48-84
+    {"KS X 1001 Hangul", kKorean, "ksc5601.1987-0", 0x3021, 0x487E},           // rows 16-40
+    {"Big5 common", kTraditionalChinese, "big5.eten-0", 0xA440, 0xC67E},
 };
 
 std::string lowered(std::string text) {
@@ -203,7 +204,7 @@ std::vector<CommonSet> commonSets() {
     if (table == nullptr) {
       continue;
     }
-    CommonSet set{rule.name, {}};
+    CommonSet set{rule.name, rule.language, {}};
     for (std::size_t i = 0; i < table->runCount; ++i) {
       const CharsetRun& run = table->runs[i];
       for (std::uint32_t k = 0; k < run.count; ++k) {

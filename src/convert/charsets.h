@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/languages.h"
+
 // Codes `code` to `code + count - 1` of a charset are Unicode's `unicode` to
 // `unicode + count - 1`.
 struct CharsetRun {
@@ -68,6 +70,7 @@ std::vector<OtherReading> otherReadings(const Charset& charset);
 // codes, in order.
 struct CommonSet {
   const char* name;
+  Language language;
   std::vector<std::uint32_t> codes;
 };
 

@@ -14,6 +14,7 @@
 #include "common/fontfiles.h"
 #include "common/outfile.h"
 #include "common/scan.h"
+#include "convert/chain.h"
 #include "convert/charsets.h"
 #include "convert/drawing.h"
 #include "convert/face.h"
@@ -40,6 +41,14 @@ const char kHelp[] =
     "Options:\n"
     "  --face F         the face of a collection: its number or its name, with or\n"
     "                   without its style (default 0; see --list-faces)\n"
+    "  --fallback FILE  a font that completes the font: it draws only the codes\n"
+    "                   the fonts before it lack (repeatable, in order of\n"
+    "                   preference), in the font's area, on its baseline, at the\n"
+    "                   size at which its glyphs are as tall as the font's (its\n"
+    "                   own bitmaps only at the font's size)\n"
+    "  --fallback-face F  the face of a fallback collection, one for each\n"
+    "                   --fallback in order: its number, its name, or auto (the\n"
+    "                   default: the face for the script and language it fills)\n"
     "  --size N         pixels per em (default: the largest at which every common\n"
     "                   character of the font's main scripts fits the area; a\n"
     "                   glyph that still does not fit is drawn smaller to fit;\n"
@@ -73,6 +82,11 @@ const char kHelp[] =
     "  -h, --help       print this help\n"
     "  --version        print the version\n"
     "\n"
+    "With --fallback, each code comes from the first font that draws it (a glyph\n"
+    "without ink is left to the next, unless it is meant blank), a code at another\n"
+    "table's reading only where no font has it as its own; --size, --area and\n"
+    "--face are the first font's, and the fallbacks are matched to it.\n"
+    "\n"
     "Exit status: 0 when every glyph was written whole (a glyph that fits the area\n"
     "at no size is left out and named), 2 when the files were written but pixels\n"
     "were lost (clipped glyphs, with --size), 1 on an error.\n";
@@ -83,7 +97,9 @@ struct Request {
   std::string cmap;
   std::string face = "0";
   SizingRequest sizing;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
+  CodeRanges ranges;
+  std::vector<std::string> fallbacks;      // in order of preference
+  std::vector<std::string> fallbackFaces;  // the first's, the second's, ...
   bool listFaces = false;
   bool verbose = false;
 };
@@ -121,7 +137,9 @@ enum ConvertOption {
   kFillOption,
   kAreaOption,
   kListFacesOption,
-  kVerboseOption
+  kVerboseOption,
+  kFallbackOption,
+  kFallbackFaceOption,
 };
 
 const std::vector<OptionRule> kOptions = {
@@ -136,6 +154,8 @@ const std::vector<OptionRule> kOptions = {
     {"--area", nullptr, true, kAreaOption},
     {"--list-faces", nullptr, false, kListFacesOption},
     {"--verbose", "-v", false, kVerboseOption},
+    {"--fallback", nullptr, true, kFallbackOption},
+    {"--fallback-face", nullptr, true, kFallbackFaceOption},
 };
 
 bool parseRendering(const char* text, Rendering* rendering) {
@@ -154,6 +174,26 @@ bool parseRendering(const char* text, Rendering* rendering) {
 bool parseArea(const char* text, int* size) {
   Area area{};
   return parseNumber(text, 1, kCellSize, size) && areaOfSize(*size, &area);
+}
+
+// What the fallback face "auto" asks for: the face chosen by the codes it
+// fills.
+const char kChosenFace[] = "auto";
+
+// Takes --fallback or --fallback-face into `request`.
+std::string takeFallback(int id, const std::string& given, Request* request) {
+  if (id == kFallbackFaceOption) {
+    request->fallbackFaces.push_back(given);
+    return given.empty()
+               ? "bad fallback face \"\": give its number or its name (see --list-faces), "
+                 "or auto"
+               : "";
+  }
+  request->fallbacks.push_back(given);
+  if (request->fallbacks.size() > kMaxFallbacks) {
+    return "too many fallbacks: give at most " + std::to_string(kMaxFallbacks);
+  }
+  return given.empty() ? "bad fallback \"\": give a font file" : "";
 }
 
 // Takes one option into `request`: "" to go on, else what is wrong with it.
@@ -194,6 +234,9 @@ std::string takeOption(int id, const char* value, Request* request) {
     case kListFacesOption:
       request->listFaces = true;
       return "";
+    case kFallbackOption:
+    case kFallbackFaceOption:
+      return takeFallback(id, given, request);
     default:
       request->verbose = true;
       return "";
@@ -203,8 +246,13 @@ std::string takeOption(int id, const char* value, Request* request) {
 // Takes the operands: the font file and the two files to write, or, with
 // --list-faces, the font file alone.
 int takeFiles(const std::vector<std::string>& files, Request* request) {
+  if (request->fallbackFaces.size() > request->fallbacks.size()) {
+    return failRun(kProgram,
+                   "give --fallback-face once for each --fallback at most, in their "
+                   "order (see --help)");
+  }
   if (request->listFaces) {
-    if (files.size() != 1) {
+    if (files.size() != 1 || !request->fallbacks.empty()) {
       return failRun(kProgram, "give the one font file whose faces to list (see --help)");
     }
     request->font = files[0];
@@ -526,7 +574,7 @@ std::string sizeReason(const SizeChoice& choice, bool given) {
 
 // What became of the codes, counted for the summary.
 struct Summary {
-  Tally moved, smaller, clipped, blank, undrawable, noFit, plain;
+  Tally moved, smaller, clipped, blank, undrawable, noFit, plain, written;
   long chosen[3] = {};  // --render best: glyphs by the drawing taken
   long why[4] = {};     // drawn smaller, by Misfit
   bool anyInk = false;
@@ -559,31 +607,41 @@ std::string verboseLine(const Converted& c) {
   }
 }
 
-// The glyphs to write, in code order, and the summary of every code.
-std::vector<CellGlyph> collect(const std::vector<Converted>& converted, Summary* summary) {
+// Counts one code into `summary`.
+void tally(const Converted& c, Summary* summary) {
+  Tally* const tallies[] = {nullptr,           &summary->moved, &summary->smaller,
+                            &summary->clipped, &summary->blank, &summary->undrawable,
+                            &summary->noFit};
+  Tally* tally = tallies[static_cast<int>(c.outcome)];
+  if (tally != nullptr) {
+    tally->add(c.code);
+  }
+  if (c.outcome == Outcome::kSmaller) {
+    ++summary->why[static_cast<int>(c.misfit)];
+  }
+  if (c.plain) {
+    summary->plain.add(c.code);
+  }
+  if (c.ink) {
+    ++summary->chosen[static_cast<int>(c.chosen)];
+  }
+  if (isWritten(c.outcome)) {
+    summary->written.add(c.code);
+    summary->anyInk = summary->anyInk || c.ink;
+  }
+}
+
+// The glyphs to write, in code order, and the summary of every code: of the
+// whole chain in `total` (with the lines of -v), of each font in `fonts`.
+std::vector<CellGlyph> collect(const std::vector<Given>& given, Summary* total,
+                               std::vector<Summary>* fonts) {
   std::vector<CellGlyph> glyphs;
-  for (const Converted& c : converted) {
-    Tally* const tallies[] = {nullptr,           &summary->moved, &summary->smaller,
-                              &summary->clipped, &summary->blank, &summary->undrawable,
-                              &summary->noFit};
-    Tally* tally = tallies[static_cast<int>(c.outcome)];
-    if (tally != nullptr) {
-      tally->add(c.code);
-    }
-    if (c.outcome == Outcome::kSmaller) {
-      ++summary->why[static_cast<int>(c.misfit)];
-    }
-    if (c.plain) {
-      summary->plain.add(c.code);
-    }
-    if (c.ink) {
-      ++summary->chosen[static_cast<int>(c.chosen)];
-    }
-    summary->verbose += verboseLine(c);
-    if (c.outcome != Outcome::kBlankLeftOut && c.outcome != Outcome::kUndrawable &&
-        c.outcome != Outcome::kNoFit) {
-      glyphs.push_back(c.cell);
-      summary->anyInk = summary->anyInk || c.ink;
+  for (const Given& g : given) {
+    tally(g.converted, total);
+    tally(g.converted, &(*fonts)[g.font]);
+    total->verbose += verboseLine(g.converted);
+    if (isWritten(g.converted.outcome)) {
+      glyphs.push_back(g.converted.cell);
     }
   }
   return glyphs;
@@ -615,28 +673,34 @@ std::string smallerText(const Summary& summary) {
 }
 
 // The counts of glyphs drawn otherwise than the drawing named says.
-std::string drawingNote(const Request& request, const SizeChoice& choice, const Summary& summary) {
+std::string drawingNote(Rendering rendering, const SizeChoice& choice, const Summary& summary) {
   if (summary.plain.total > 0) {
     return "; " + summary.plain.text() + " unthinned to fit";
   }
-  if (request.sizing.rendering == Rendering::kBest && !choice.strike) {
+  if (rendering == Rendering::kBest && !choice.strike) {
     return ": unhinted " + counted(summary.chosen[0]) + ", hinted by the font " +
            counted(summary.chosen[1]) + ", by FreeType " + counted(summary.chosen[2]);
   }
   return "";
 }
 
-void printSummary(const Request& request, const FaceInfo& info, const SizeChoice& choice,
-                  const Summary& summary, std::size_t glyphs, int smallest) {
+// The summary's first line for a font converted alone.
+void printFontLine(const Request& request, const FaceInfo& info, const SizeChoice& choice,
+                   const Summary& summary) {
+  const long glyphs = summary.written.total;
   std::fprintf(stderr,
                "%s: %s glyph%s of %s (face %d) at %d pixels per em, %s (%s%s), baseline above "
                "cell row %d, %s\n",
-               kProgram, counted(static_cast<long>(glyphs)).c_str(), glyphs == 1 ? "" : "s",
-               faceName(info).c_str(), info.index, choice.size,
-               sizeReason(choice, request.sizing.size != 0).c_str(),
+               kProgram, counted(glyphs).c_str(), glyphs == 1 ? "" : "s", faceName(info).c_str(),
+               info.index, choice.size, sizeReason(choice, request.sizing.size != 0).c_str(),
                renderingName(choice, request.sizing.rendering).c_str(),
-               drawingNote(request, choice, summary).c_str(), choice.baselineRow,
+               drawingNote(request.sizing.rendering, choice, summary).c_str(), choice.baselineRow,
                areaName(choice).c_str());
+}
+
+// The summary's lines on what became of the codes, for one font or a chain:
+// `astral` codes above U+FFFF.
+void printTotals(const Summary& summary, int smallest, long astral) {
   std::fprintf(
       stderr, "%s: moved %s; drawn smaller to fit %s; clipped %s%s\n", kProgram,
       summary.moved.text().c_str(), smallerText(summary).c_str(), summary.clipped.text().c_str(),
@@ -654,34 +718,21 @@ void printSummary(const Request& request, const FaceInfo& info, const SizeChoice
     std::fprintf(stderr, "%s: left out, so that the device keeps its own: %s\n", kProgram,
                  parts.c_str());
   }
-  if (info.astral > 0) {
+  if (astral > 0) {
     std::fprintf(stderr,
                  "%s: %s code%s above U+FFFF left out: the table holds U+0000\u2013U+FFFF\n",
-                 kProgram, counted(info.astral).c_str(), info.astral == 1 ? "" : "s");
+                 kProgram, counted(astral).c_str(), astral == 1 ? "" : "s");
   }
 }
 
-bool wanted(const Request& request, std::uint32_t code) {
-  return request.ranges.empty() ||
-         std::any_of(request.ranges.begin(), request.ranges.end(),
-                     [code](const auto& r) { return code >= r.first && code <= r.second; });
-}
-
-std::vector<MappedCode> wantedCodes(const Request& request, const FaceInfo& info) {
-  std::vector<MappedCode> codes;
-  for (const MappedCode& entry : info.codes) {
-    if (wanted(request, entry.code)) {
-      codes.push_back(entry);
-    }
-  }
-  return codes;
-}
-
-// Writes both files, together or not at all, never onto the font.
+// Writes both files, together or not at all, never onto a font of the chain.
 int writeOutputs(const Request& request, const FontHeader& header,
                  const std::vector<CellGlyph>& glyphs) {
   OutputSet outputs;
   outputs.addInput(request.font, "the font");
+  for (const std::string& fallback : request.fallbacks) {
+    outputs.addInput(fallback, "a fallback font");
+  }
   std::string error;
   std::string failed = request.bdf;
   std::FILE* bdf = outputs.add(request.bdf, &error);
@@ -770,16 +821,34 @@ int faceWithStrike(const FontData& data, const FaceInfo& info, int size, std::st
   return -1;
 }
 
+// A font of the chain: its file and face, how it is drawn and what it drew;
+// for a fallback, how its face was chosen and its size matched.
+struct ChainFont {
+  FontData data;
+  FaceInfo info;
+  SizingRequest sizing;
+  SizeChoice choice;
+  ChainPart part;
+  int smallest = 0;  // where glyphs are clipped, the size at which none would be
+  bool faceAsked = false;
+  FaceChoice faceChoice;
+  SizeMatch match;
+};
+
 // The summary's lines on what the glyphs came from: a bitmap font's charset
 // and table, the coverage of the common sets by the glyphs written, and a
-// face of the file with bitmaps of the size where this one is drawn from
-// outlines.
-std::string sourceSummary(const FontData& data, const FaceInfo& info, const SizeChoice& choice,
+// face of the first font's file with bitmaps of the size where this one is
+// drawn from outlines.
+std::string sourceSummary(const std::vector<ChainFont>& fonts,
                           const std::vector<CellGlyph>& glyphs) {
   const std::string prefix = std::string(kProgram) + ": ";
   std::string text;
-  if (!info.charset.empty()) {
-    text += prefix + charsetText(info) + readingText(info) + "\n";
+  for (std::size_t k = 0; k < fonts.size(); ++k) {
+    const FaceInfo& info = fonts[k].info;
+    if (!info.charset.empty()) {
+      text += prefix + (k == 0 ? "" : "fallback " + faceName(info) + ": ") + charsetText(info) +
+              readingText(info) + "\n";
+    }
   }
   std::vector<std::uint32_t> written;
   for (const CellGlyph& glyph : glyphs) {
@@ -791,71 +860,260 @@ std::string sourceSummary(const FontData& data, const FaceInfo& info, const Size
     text += prefix + "coverage: " + coverage + "\n";
   }
   std::string name;
-  const int other = choice.strike ? -1 : faceWithStrike(data, info, choice.size, &name);
+  const ChainFont& first = fonts[0];
+  const int size = first.choice.size;
+  const int other = first.choice.strike ? -1 : faceWithStrike(first.data, first.info, size, &name);
   if (other >= 0) {
     text += prefix + "face " + std::to_string(other) + " of the file (" + name +
-            ") has hand-drawn bitmaps of " + std::to_string(choice.size) +
+            ") has hand-drawn bitmaps of " + std::to_string(size) +
             " pixels, the size chosen here: try --face " + std::to_string(other) + "\n";
   }
   return text;
 }
 
-int convert(const Request& request) {
-  FontData data;
-  std::string error;
-  if (!readFontData(request.font, &data, &error)) {
-    return failRun(kProgram, error);
+// "6,885 glyphs (ideographs 6,355, kana 169, other 361)"
+std::string glyphsText(const Tally& tally) {
+  const std::string number = counted(tally.total);
+  return number + (tally.total == 1 ? " glyph" : " glyphs") + tally.text().substr(number.size());
+}
+
+// How a font's face was taken: "face 2 of 10, chosen for the ideographs it
+// fills, in simplified Chinese".
+std::string faceText(const ChainFont& font, bool fallback) {
+  const FaceInfo& info = font.info;
+  const std::string face = "face " + std::to_string(info.index);
+  if (!fallback || info.faces < 2) {
+    return face;
   }
-  Face face;
-  FaceInfo info;
-  if (!openWantedFace(&data, request.face, &face, &info, &error)) {
-    return failRun(kProgram, error);
+  if (font.faceAsked) {
+    return face + " of " + counted(info.faces) + ", as asked";
   }
+  const FaceChoice& choice = font.faceChoice;
+  return face + " of " + counted(info.faces) + ", chosen for the " + scriptName(choice.script) +
+         " it fills" +
+         (choice.language != kNoLanguage ? std::string(", in ") + languageName(choice.language)
+                                         : "") +
+         (choice.strike ? ", with bitmaps of the first font's size" : "") +
+         (choice.capped ? " (of its first " + counted(kMaxFacesCompared) + " fonts)" : "");
+}
+
+// Why a fallback is drawn at its size.
+std::string matchText(const ChainFont& font) {
+  const SizeMatch& match = font.match;
+  if (match.strike) {
+    return "its bitmaps of the first font's size";
+  }
+  if (match.script == kOtherScripts) {
+    return sizeReason(font.choice, false) +
+           " in the first font's area, sharing none of its scripts";
+  }
+  char heights[64];
+  std::snprintf(heights, sizeof heights, "%.1f rows on average, against %.1f", match.height,
+                match.firstHeight);
+  return std::string("its ") + scriptName(match.script) + " as tall as the first font's (" +
+         heights + ")";
+}
+
+// ", 1 row lower than the first font's", or "".
+std::string shiftText(const SizeMatch& match) {
+  if (match.shift == 0) {
+    return "";
+  }
+  const int rows = std::abs(match.shift);
+  return ", " + countOf(rows, "row") + (match.shift > 0 ? " lower" : " higher") +
+         " than the first font's, so that its " + scriptName(match.script) +
+         " stand in the same rows";
+}
+
+// The summary's line for font `k` of a chain.
+std::string chainLine(const Request& request, const ChainFont& font, const Summary& summary,
+                      std::size_t k) {
+  const SizeChoice& choice = font.choice;
+  const Rendering rendering = font.sizing.rendering;
+  return (k == 0 ? "" : "fallback ") + faceName(font.info) + " (" + faceText(font, k > 0) +
+         ") gave " + glyphsText(summary.written) + " at " + std::to_string(choice.size) +
+         " pixels per em, " +
+         (k == 0 ? sizeReason(choice, request.sizing.size != 0) : matchText(font)) + " (" +
+         renderingName(choice, rendering) + drawingNote(rendering, choice, summary) +
+         "), baseline above cell row " + std::to_string(choice.baselineRow) +
+         (k == 0 ? ", " + areaName(choice) : shiftText(font.match));
+}
+
+// The codes above U+FFFF that the fonts of the chain map, each once.
+long astralOf(const std::vector<ChainFont>& fonts) {
+  if (fonts.size() == 1) {
+    return fonts[0].info.astral;
+  }
+  std::vector<std::uint32_t> codes;
+  for (const ChainFont& font : fonts) {
+    codes.insert(codes.end(), font.info.astralCodes.begin(), font.info.astralCodes.end());
+  }
+  std::sort(codes.begin(), codes.end());
+  return static_cast<long>(std::unique(codes.begin(), codes.end()) - codes.begin());
+}
+
+void report(const Request& request, const std::vector<ChainFont>& fonts, const Summary& total,
+            const std::vector<Summary>& each, const std::vector<CellGlyph>& glyphs) {
+  if (request.verbose) {
+    std::fputs(total.verbose.c_str(), stderr);
+  }
+  if (fonts.size() == 1) {
+    printFontLine(request, fonts[0].info, fonts[0].choice, total);
+  } else {
+    for (std::size_t k = 0; k < fonts.size(); ++k) {
+      printNote(kProgram, chainLine(request, fonts[k], each[k], k));
+    }
+  }
+  printTotals(total, fonts[0].smallest, astralOf(fonts));
+  std::fputs(sourceSummary(fonts, glyphs).c_str(), stderr);
+}
+
+// Why there is nothing to write, or "".
+std::string nothingToWrite(const Request& request, const std::vector<Given>& given,
+                           const Summary& total) {
+  const bool chain = !request.fallbacks.empty();
+  if (given.empty()) {
+    return chain ? "no font of the chain maps a code in the codes asked for"
+                 : "the font maps no code in the codes asked for";
+  }
+  const bool onlyMeantBlank = std::all_of(
+      given.begin(), given.end(), [](const Given& g) { return isMeantBlank(g.converted.code); });
+  if (total.written.total > 0 && (total.anyInk || onlyMeantBlank)) {
+    return "";
+  }
+  return std::string(chain ? "the fonts draw" : "the font draws") + " none of the " +
+         (request.ranges.empty() ? "" : "asked-for ") + "codes (" + counted(total.blank.total) +
+         " draw nothing, " + counted(total.undrawable.total) + " cannot be drawn)";
+}
+
+// "the font maps no code from 1 to FFFF: its 3 codes are all above U+FFFF, ..."
+std::string noCodesText(const FaceInfo& info) {
+  return info.astral > 0 ? "the font maps no code from 1 to FFFF: its " + counted(info.astral) +
+                               (info.astral == 1 ? " code is" : " codes are") +
+                               " all above U+FFFF, which the table cannot hold"
+                         : "the font maps no code from 1 to FFFF";
+}
+
+// Opens the first font, takes its codes to draw and chooses its size.
+bool openFirst(const Request& request, Face* face, ChainFont* font, std::string* error) {
+  if (!readFontData(request.font, &font->data, error) ||
+      !openWantedFace(&font->data, request.face, face, &font->info, error)) {
+    return false;
+  }
+  const FaceInfo& info = font->info;
+  font->part.codes = codesToDraw(info.codes, request.ranges, {});
+  font->sizing = request.sizing;
   if (info.codes.empty()) {
-    return failRun(kProgram, info.astral > 0 ? "the font maps no code from 1 to FFFF: its " +
-                                                   counted(info.astral) +
-                                                   (info.astral == 1 ? " code is" : " codes are") +
-                                                   " all above U+FFFF, which the table "
-                                                   "cannot hold"
-                                             : "the font maps no code from 1 to FFFF");
+    *error = noCodesText(info);
+  } else if (font->part.codes.empty() && request.fallbacks.empty()) {
+    *error = "the font maps no code in the codes asked for";
+  } else if (!chooseSize(face, info, font->sizing, &font->choice)) {
+    *error = sizeFailure(request, info);
   }
-  const std::vector<MappedCode> codes = wantedCodes(request, info);
-  if (codes.empty()) {
-    return failRun(kProgram, "the font maps no code in the codes asked for");
-  }
-  SizeChoice choice;
-  if (!chooseSize(&face, info, request.sizing, &choice)) {
-    return failRun(kProgram, sizeFailure(request, info));
-  }
+  return error->empty();
+}
 
-  std::vector<Converted> converted;
-  int smallest = 0;
-  const Drawing drawing{&data,   info.index,    &request.sizing,
-                        &choice, info.scalable, request.sizing.size != 0};
-  if (!drawAll(drawing, codes, &converted, &smallest, &error)) {
+// Opens fallback `k` (from 1) in the face asked for, or else in the one
+// chosen for the codes it is to fill.
+bool openFallback(const Request& request, std::size_t k, const std::vector<std::uint32_t>& drawn,
+                  Language language, int strikeSize, Face* face, ChainFont* font,
+                  std::string* error) {
+  const std::string wanted =
+      k <= request.fallbackFaces.size() ? request.fallbackFaces[k - 1] : kChosenFace;
+  font->faceAsked = wanted != kChosenFace;
+  FaceList list;
+  if (!readFontData(request.fallbacks[k - 1], &font->data, error)) {
+    return false;
+  }
+  if (font->faceAsked) {
+    return openWantedFace(&font->data, wanted, face, &font->info, error);
+  }
+  if (!unpackFontData(&font->data, error) || !readFaceList(font->data, &list, error) ||
+      (list.faces > 1 && !chooseFallbackFace(font->data, list, request.ranges, drawn, language,
+                                             strikeSize, &font->faceChoice, error))) {
+    return false;
+  }
+  return face->open(font->data, font->faceChoice.face, &font->info, error);
+}
+
+// Draws the codes font `k` of the chain is to draw.
+bool drawFont(const Request& request, std::size_t k, ChainFont* font, std::string* error) {
+  const Drawing drawing{&font->data,   font->info.index,    &font->sizing,
+                        &font->choice, font->info.scalable, k == 0 && request.sizing.size != 0};
+  return drawAll(drawing, font->part.codes, &font->part.converted, &font->smallest, error);
+}
+
+// Opens fallback `k`, matches it to the first font and draws the codes that
+// the fonts before it left undrawn.
+bool drawFallback(const Request& request, std::size_t k, const FirstFont& first,
+                  const std::vector<std::uint32_t>& drawn, Language language, ChainFont* font,
+                  std::string* error) {
+  Face face;
+  const int strikeSize = request.sizing.rendering == Rendering::kAuto ? first.choice->size : 0;
+  if (!openFallback(request, k, drawn, language, strikeSize, &face, font, error)) {
+    return false;
+  }
+  font->part.codes = codesToDraw(font->info.codes, request.ranges, drawn);
+  font->sizing = request.sizing;
+  std::string why;
+  if (!matchFallback(first, &face, font->info, font->part.codes, &font->sizing, &font->choice,
+                     &font->match, &why)) {
+    *error = "the fallback " + request.fallbacks[k - 1] +
+             " cannot be drawn beside the first font: " + why;
+    return false;
+  }
+  return drawFont(request, k, font, error);
+}
+
+// Draws fallback `k` and adds the codes it draws to `drawn`; the first
+// fallback whose codes have a language gives it to the chain, where the
+// first font's had none. Its bytes are let go once its faces are closed.
+bool addFallback(const Request& request, std::size_t k, const FirstFont& first,
+                 std::vector<std::uint32_t>* drawn, Language* language, ChainFont* font,
+                 std::string* error) {
+  if (!drawFallback(request, k, first, *drawn, *language, font, error)) {
+    return false;
+  }
+  addDrawn(font->part, drawn);
+  *language = *language != kNoLanguage ? *language : languageOfCodes(font->info.codes);
+  std::vector<unsigned char>().swap(font->data.bytes);
+  return true;
+}
+
+int convert(const Request& request) {
+  std::vector<ChainFont> fonts(1 + request.fallbacks.size());
+  Face face;                         // the first font's, which its fallbacks are matched to
+  std::vector<std::uint32_t> drawn;  // the codes drawn at their own codes so far, in order
+  std::string error;
+  if (!openFirst(request, &face, &fonts[0], &error) || !drawFont(request, 0, &fonts[0], &error)) {
     return failRun(kProgram, error);
   }
-
-  Summary summary;
-  const std::vector<CellGlyph> glyphs = collect(converted, &summary);
-  const bool onlyMeantBlank = std::all_of(codes.begin(), codes.end(),
-                                          [](const MappedCode& c) { return isMeantBlank(c.code); });
-  if (glyphs.empty() || (!summary.anyInk && !onlyMeantBlank)) {
-    return failRun(kProgram, "the font draws none of the " +
-                                 std::string(request.ranges.empty() ? "" : "asked-for ") +
-                                 "codes (" + counted(summary.blank.total) + " draw nothing, " +
-                                 counted(summary.undrawable.total) + " cannot be drawn)");
+  addDrawn(fonts[0].part, &drawn);
+  Language language = fonts.size() > 1 ? languageOfCodes(fonts[0].info.codes) : kNoLanguage;
+  const FirstFont first{&face, &fonts[0].info, &fonts[0].sizing, &fonts[0].choice};
+  for (std::size_t k = 1; k < fonts.size(); ++k) {
+    if (!addFallback(request, k, first, &drawn, &language, &fonts[k], &error)) {
+      return failRun(kProgram, error);
+    }
   }
-  const FontHeader header{info.family, choice.size, choice.baselineRow};
+  std::vector<const ChainPart*> parts;
+  for (const ChainFont& font : fonts) {
+    parts.push_back(&font.part);
+  }
+  const std::vector<Given> given = mergeChain(parts);
+  Summary total;
+  std::vector<Summary> each(fonts.size());
+  const std::vector<CellGlyph> glyphs = collect(given, &total, &each);
+  error = nothingToWrite(request, given, total);
+  if (!error.empty()) {
+    return failRun(kProgram, error);
+  }
+  const FontHeader header{fonts[0].info.family, fonts[0].choice.size, fonts[0].choice.baselineRow};
   if (writeOutputs(request, header, glyphs) != 0) {
     return 1;
   }
-  if (request.verbose) {
-    std::fputs(summary.verbose.c_str(), stderr);
-  }
-  printSummary(request, info, choice, summary, glyphs.size(), smallest);
-  std::fputs(sourceSummary(data, info, choice, glyphs).c_str(), stderr);
-  return summary.clipped.total > 0 ? 2 : 0;
+  report(request, fonts, total, each, glyphs);
+  return total.clipped.total > 0 ? 2 : 0;
 }
 
 }  // namespace

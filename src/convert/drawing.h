@@ -30,6 +30,13 @@ enum class Outcome {
   kNoFit,         // fits the area at no size: left out
 };
 
+// Whether a code of this outcome is written; the others are left out, so
+// that the device keeps its own glyph.
+inline bool isWritten(Outcome outcome) {
+  return outcome != Outcome::kBlankLeftOut && outcome != Outcome::kUndrawable &&
+         outcome != Outcome::kNoFit;
+}
+
 // Why a glyph did not fit at the font's size.
 enum class Misfit { kNone, kWide, kTall, kOffArea };
 

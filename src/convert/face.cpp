@@ -7,6 +7,8 @@
 #include FT_FONT_FORMATS_H
 #include FT_OUTLINE_H
 #include FT_SIZES_H
+#include FT_SFNT_NAMES_H
+#include FT_TRUETYPE_IDS_H
 
 #include <algorithm>
 #include <cerrno>
@@ -141,6 +143,48 @@ std::string familyOf(FT_Face face, const std::string& path) {
   const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
   const std::size_t dot = file.find('.');
   return dot == 0 || dot == std::string::npos ? file : file.substr(0, dot);
+}
+
+// The language of Language that a name of the face is given in, by its
+// platform's language ID (Windows' or the Mac's); none for the others.
+unsigned languageOfName(const FT_SfntName& name) {
+  if (name.platform_id == TT_PLATFORM_MICROSOFT) {
+    switch (name.language_id) {
+      case TT_MS_LANGID_JAPANESE_JAPAN:
+        return kJapanese;
+      case TT_MS_LANGID_KOREAN_KOREA:
+        return kKorean;
+      case TT_MS_LANGID_CHINESE_PRC:
+      case TT_MS_LANGID_CHINESE_SINGAPORE:
+        return kSimplifiedChinese;
+      case TT_MS_LANGID_CHINESE_TAIWAN:
+      case TT_MS_LANGID_CHINESE_HONG_KONG:
+      case TT_MS_LANGID_CHINESE_MACAO:
+        return kTraditionalChinese;
+      default:
+        return kNoLanguage;
+    }
+  }
+  if (name.platform_id != TT_PLATFORM_MACINTOSH) {
+    return kNoLanguage;
+  }
+  return name.language_id == TT_MAC_LANGID_JAPANESE              ? kJapanese
+         : name.language_id == TT_MAC_LANGID_KOREAN              ? kKorean
+         : name.language_id == TT_MAC_LANGID_CHINESE_SIMPLIFIED  ? kSimplifiedChinese
+         : name.language_id == TT_MAC_LANGID_CHINESE_TRADITIONAL ? kTraditionalChinese
+                                                                 : kNoLanguage;
+}
+
+unsigned nameLanguagesOf(FT_Face face) {
+  unsigned languages = 0;
+  const FT_UInt count = FT_Get_Sfnt_Name_Count(face);
+  for (FT_UInt i = 0; i < count; ++i) {
+    FT_SfntName name;
+    if (FT_Get_Sfnt_Name(face, i, &name) == 0) {
+      languages |= languageOfName(name);
+    }
+  }
+  return languages;
 }
 
 // The character table the codes are read from: the best Unicode one, or for
@@ -481,8 +525,10 @@ bool Face::openNames(const FontData& data, int index, FaceInfo* info, std::strin
     info->strikes.push_back(pixelsOf(face->available_sizes[i]));
   }
   info->charset = isX11Bitmap(face) ? charsetOf(face) : "";
+  info->nameLanguages = nameLanguagesOf(face);
   info->table.clear();
   info->codes.clear();
+  info->astralCodes.clear();
   info->astral = info->undefined = info->doubled = info->alternatives = 0;
   return true;
 }
@@ -524,6 +570,7 @@ bool Face::readCodes(const std::string& path, FaceInfo* info, std::string* error
       ++info->undefined;
     } else if (unicode > 0xFFFF) {
       ++info->astral;
+      info->astralCodes.push_back(unicode);
     } else {
       info->codes.push_back({unicode, glyph});
     }

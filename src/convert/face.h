@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/languages.h"
+
 // How glyphs become pixels.
 enum class Rendering {
   kAuto,      // the face's bitmap strike of the size where it has one, else kUnhinted
@@ -63,9 +65,13 @@ struct FaceInfo {
   std::string family;
   std::string style;
   bool scalable = false;
-  std::vector<int> strikes;       // pixel sizes of the embedded bitmap strikes
-  std::vector<MappedCode> codes;  // U+0001 to U+FFFF, in order
-  long astral = 0;                // codes above U+FFFF in the face's full Unicode table
+  std::vector<int> strikes;                // pixel sizes of the embedded bitmap strikes
+  std::vector<MappedCode> codes;           // U+0001 to U+FFFF, in order
+  long astral = 0;                         // codes above U+FFFF in the face's full Unicode table
+  std::vector<std::uint32_t> astralCodes;  // those codes
+  // The languages of Language that the face's names are given in (a
+  // collection's face for one language names itself in it).
+  unsigned nameLanguages = 0;
   // A bitmap font's charset ("JISX0208.1983-0"; empty for other fonts), the
   // table its codes were read through ("jisx0208.1990-0"; empty where they
   // are Unicode's), and how many of its codes the table leaves undefined (or

@@ -62,6 +62,10 @@ ScriptGroup scriptOf(std::uint32_t code) {
   return kOtherScripts;
 }
 
+const SizingScript& latinScript() {
+  return kLatinScript;
+}
+
 std::vector<const SizingScript*> sizingScriptsOf(const std::vector<MappedCode>& codes) {
   std::vector<const SizingScript*> scripts;
   for (const SizingScript& s : kSizingScripts) {

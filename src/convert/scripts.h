@@ -40,6 +40,10 @@ constexpr double kMaxShareOver = 0;
 // either (then an even sample of all its codes sizes it).
 std::vector<const SizingScript*> sizingScriptsOf(const std::vector<MappedCode>& codes);
 
+// The Latin letters and digits as a sizing script, which sizes a font that
+// has none of the others, and matches the Latin of two fonts.
+const SizingScript& latinScript();
+
 // The scripts a font has, by the rule above, named: "ideographs, Hangul,
 // kana, Latin"; "none" when it has none.
 std::string scriptsCovered(const std::vector<MappedCode>& codes);

@@ -21,6 +21,17 @@ KIND is one of
                whose FOUNDRY a carriage return (OUT.pcf): A an 8 x 8 square
   strokes      A two upright bars 1.4 px wide at 10 px, 1 px apart; B the
                same lying down
+  chain        A, B, C, D and E boxes 400 units wide and 600 tall, 100 above
+               the baseline (8 x 12 px, 2 above the baseline, at 20 px),
+               U+FF5E, U+301C and U+30FB boxes 500 wide and 200 tall on the
+               baseline: a fallback for the bitmap fonts below
+  faces        a collection of three faces: "Case faces Latin" (B, a square
+               of 650 units, and C), "Case faces JP" (B, U+4E00, U+4E8C and
+               U+4E09 boxes 300 units wide) and "Case faces SC" (the same,
+               600 wide)
+  blocks       a BDF font (OUT.bdf) of 16 px in ISO 10646: A, B, C and D
+               blocks 9 px wide standing on the baseline, A and B 12 rows
+               tall, C and D 13
 KIND may also be a BDF font of BITMAP_FONTS below (OUT.bdf), whose glyph N
 (from 1) is a bar N pixels wide.
 Needs fontTools (Debian: python3-fonttools).
@@ -85,6 +96,20 @@ def build(kind, style="Regular"):
     elif kind == "strokes":
         glyphs = {"A": two_bars(False), "B": two_bars(True)}
         cmap = {0x41: "A", 0x42: "B"}
+    elif kind == "chain":
+        glyphs = {c: box(0, 100, 400, 700) for c in "ABCDE"}
+        glyphs.update({"tilde": box(0, 0, 500, 200), "wave": box(0, 0, 500, 200),
+                       "dot": box(0, 0, 500, 200)})
+        cmap = {ord(c): c for c in "ABCDE"}
+        cmap.update({0xFF5E: "tilde", 0x301C: "wave", 0x30FB: "dot"})
+    elif kind == "faces" and style == "Latin":
+        glyphs = {"B": square(650), "C": square(500)}
+        cmap = {0x42: "B", 0x43: "C"}
+    elif kind == "faces":
+        wide = 300 if style == "JP" else 600
+        glyphs = {"B": square(650), "one": box(0, 0, wide, 700), "two": box(0, 0, wide, 700),
+                  "three": box(0, 0, wide, 700)}
+        cmap = {0x42: "B", 0x4E00: "one", 0x4E8C: "two", 0x4E09: "three"}
     elif kind == "pair" and style == "Regular":
         glyphs = {"A": square(700)}
         cmap = {0x41: "A"}
@@ -105,7 +130,10 @@ def build(kind, style="Regular"):
     builder.setupGlyf(glyphs)
     builder.setupHorizontalMetrics({name: (em, 0) for name in order})
     builder.setupHorizontalHeader(ascent=em * 8 // 10, descent=-(em * 2 // 10))
-    builder.setupNameTable({"familyName": "Case " + kind, "styleName": style})
+    if kind == "faces":
+        builder.setupNameTable({"familyName": "Case faces " + style, "styleName": "Regular"})
+    else:
+        builder.setupNameTable({"familyName": "Case " + kind, "styleName": style})
     builder.setupOS2(sTypoAscender=em * 8 // 10, usWinAscent=em * 8 // 10,
                      usWinDescent=em * 2 // 10)
     builder.setupPost()
@@ -158,6 +186,21 @@ def bitmap_font(kind, path):
         bar = (1 << 16) - (1 << (16 - number))  # `number` pixels from the left
         lines += ["STARTCHAR %04X" % code, "ENCODING %d" % code, "SWIDTH 960 0",
                   "DWIDTH %d 0" % size, "BBX 16 1 0 0", "BITMAP", "%04X" % bar, "ENDCHAR"]
+    with open(path, "w") as out:
+        out.write("\n".join(lines + ["ENDFONT", ""]))
+
+
+def block_font(path):
+    """A 16 px BDF font in ISO 10646 of A, B, C and D, each a block 9 px wide
+    standing on the baseline, A and B 12 rows tall, C and D 13."""
+    lines = ["STARTFONT 2.1", "FONT -case-blocks-medium-r-normal--16-160-75-75-c-160-iso10646-1",
+             "SIZE 16 75 75", "FONTBOUNDINGBOX 16 16 0 -2", "STARTPROPERTIES 4",
+             'CHARSET_REGISTRY "ISO10646"', 'CHARSET_ENCODING "1"', "PIXEL_SIZE 16",
+             'FAMILY_NAME "Case blocks"', "ENDPROPERTIES", "CHARS 4"]
+    for code in b"ABCD":
+        rows = 12 if code < ord("C") else 13
+        lines += ["STARTCHAR %c" % code, "ENCODING %d" % code, "SWIDTH 960 0", "DWIDTH 16 0",
+                  "BBX 9 %d 0 0" % rows, "BITMAP"] + ["FF80"] * rows + ["ENDCHAR"]
     with open(path, "w") as out:
         out.write("\n".join(lines + ["ENDFONT", ""]))
 
@@ -273,6 +316,13 @@ if __name__ == "__main__":
                                "CHARSET_REGISTRY": "ISO10646", "CHARSET_ENCODING": "1",
                                "PIXEL_SIZE": 8, "POINT_SIZE": 80, "RESOLUTION_X": 75,
                                "RESOLUTION_Y": 75})
+        sys.exit(0)
+    if len(sys.argv) == 3 and sys.argv[1] == "blocks":
+        block_font(sys.argv[2])
+        sys.exit(0)
+    if len(sys.argv) == 3 and sys.argv[1] == "faces":
+        fonts = [build("faces", style).font for style in ("Latin", "JP", "SC")]
+        collection(fonts, lambda i: i, 3, sys.argv[2])
         sys.exit(0)
     if len(sys.argv) == 3 and sys.argv[1] in BITMAP_FONTS:
         bitmap_font(sys.argv[1], sys.argv[2])
