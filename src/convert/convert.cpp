@@ -20,6 +20,7 @@
 #include "convert/layout.h"
 #include "convert/scripts.h"
 #include "convert/sizing.h"
+#include "convert/workers.h"
 
 namespace {
 
@@ -823,18 +824,16 @@ int convert(const Request& request) {
   if (codes.empty()) {
     return failRun(kProgram, "the font maps no code in the codes asked for");
   }
+  Workers workers(data, info.index, &face);
   SizeChoice choice;
-  if (!chooseSize(&face, info, request.sizing, &choice)) {
+  if (!chooseSize(&workers, info, request.sizing, &choice)) {
     return failRun(kProgram, sizeFailure(request, info));
   }
 
   std::vector<Converted> converted;
   int smallest = 0;
-  const Drawing drawing{&data,   info.index,    &request.sizing,
-                        &choice, info.scalable, request.sizing.size != 0};
-  if (!drawAll(drawing, codes, &converted, &smallest, &error)) {
-    return failRun(kProgram, error);
-  }
+  const Drawing drawing{&request.sizing, &choice, info.scalable, request.sizing.size != 0};
+  drawAll(&workers, drawing, codes, &converted, &smallest);
 
   Summary summary;
   const std::vector<CellGlyph> glyphs = collect(converted, &summary);

@@ -480,6 +480,10 @@ bool Face::openNames(const FontData& data, int index, FaceInfo* info, std::strin
   return true;
 }
 
+bool Face::openGlyphs(const FontData& data, int index, std::string* error) {
+  return load(data, index, error);
+}
+
 bool Face::open(const FontData& data, int index, FaceInfo* info, std::string* error) {
   return openNames(data, index, info, error) && (index < 0 || readCodes(data.path, info, error));
 }
@@ -580,23 +584,20 @@ bool Face::activateLarge() {
   return true;
 }
 
-bool Face::measureStrokes(const std::vector<unsigned>& glyphs, float* stems, float* bars) {
+bool Face::addStrokeCrossings(const unsigned* glyphs, std::size_t count,
+                              std::vector<Crossing>* crossings) {
   if (!FT_IS_SCALABLE(ft_->face) || !activateLarge()) {
     return false;
   }
-  std::vector<Crossing> crossings;
   Bitmap reference;
-  for (unsigned glyph : glyphs) {
-    if (drawWith(glyph, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
+  for (std::size_t i = 0; i < count; ++i) {
+    if (drawWith(glyphs[i], FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
                  FT_RENDER_MODE_NORMAL, &reference, kJudgeScale, true) == Drawn::kInk) {
       const std::vector<Crossing> more = crossingsOf(reference);
-      crossings.insert(crossings.end(), more.begin(), more.end());
+      crossings->insert(crossings->end(), more.begin(), more.end());
     }
   }
   FT_Activate_Size(ft_->small);
-  const StrokeWidths widths = strokeWidthsOf(crossings);
-  *stems = widths.stems;
-  *bars = widths.bars;
   return true;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+struct Crossing;
+
 // How glyphs become pixels.
 enum class Rendering {
   kAuto,      // the face's bitmap strike of the size where it has one, else kUnhinted
@@ -135,6 +137,10 @@ class Face {
   // left empty, its charset not judged).
   bool openNames(const FontData& data, int index, FaceInfo* info, std::string* error);
 
+  // Opens face `index`, opened once already by open(), to draw its glyphs
+  // by their numbers only: nothing of it is read.
+  bool openGlyphs(const FontData& data, int index, std::string* error);
+
   // The faces declared by the file of the face opened last.
   long declaredFaces() const;
 
@@ -155,10 +161,11 @@ class Face {
   void setPlain(bool plain) { plain_ = plain; }
   // For kThin: how much thinner the glyphs drawn next are drawn.
   void setThinning(const Thinning& thinning) { thinning_ = thinning; }
-  // The typical stroke widths of these glyphs at the size set, from their
-  // outlines drawn kJudgeScale times larger. False where the face has no
-  // outlines or cannot be drawn so.
-  bool measureStrokes(const std::vector<unsigned>& glyphs, float* stems, float* bars);
+  // Adds the crossings of the strokes of these glyphs at the size set (see
+  // crossingsOf), from their outlines drawn kJudgeScale times larger, in
+  // order. False where the face has no outlines or cannot be drawn so.
+  bool addStrokeCrossings(const unsigned* glyphs, std::size_t count,
+                          std::vector<Crossing>* crossings);
   // The pixel size from `largest` down to `smallest` on whose grid every
   // point of these glyphs' outlines stands (a font drawn in pixels, such as
   // GNU Unifont), or 0.

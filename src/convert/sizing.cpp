@@ -1,7 +1,11 @@
 #include "convert/sizing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <memory>
+
+#include "convert/strokes.h"
 
 namespace {
 
@@ -76,46 +80,106 @@ std::vector<Sample> samplesOf(const FaceInfo& info) {
   return samples;
 }
 
-std::vector<InkBox> inksOf(Face* face, const std::vector<unsigned>& glyphs) {
-  std::vector<InkBox> inks;
-  Bitmap bitmap;
-  for (unsigned glyph : glyphs) {
-    if (face->draw(glyph, &bitmap) == Drawn::kInk) {
-      inks.push_back(inkOf(bitmap));
-    }
-  }
-  return inks;
-}
+// How many sampled glyphs a worker draws at a time, and how many it
+// measures the strokes of.
+constexpr std::size_t kSamplesPerTake = 16;
+constexpr std::size_t kStrokeGlyphsPerTake = 4;
+
+// How the samples are drawn: plain, at this size.
+struct SampleDrawing {
+  int size;
+  Rendering rendering;
+  int threshold;
+};
 
 long allowedOver(std::size_t drawn) {
   return static_cast<long>(std::floor(static_cast<double>(drawn) * kMaxShareOver));
 }
 
-// Whether the samples fit the area at the size set, and at which baseline.
-// Glyphs too large for the area at any baseline are counted first, so that a
-// size far too large costs a few glyphs.
-bool judge(Face* face, const Samples& samples, const Area& area, int* baselineRow) {
-  std::vector<std::vector<InkBox>> inks;
-  Bitmap bitmap;
-  for (const Sample& sample : samples.scripts) {
-    const long allowed = allowedOver(sample.glyphs.size());
-    long over = 0;
-    std::vector<InkBox> drawn;
-    for (unsigned glyph : sample.glyphs) {
-      if (face->draw(glyph, &bitmap) != Drawn::kInk) {
-        continue;
-      }
-      drawn.push_back(inkOf(bitmap));
-      if (!fitsArea(drawn.back(), area) && ++over > allowed) {
-        return false;
+// The samples in the order they are drawn: each script's glyphs, then the
+// even sample's, each with its group (the script's number; the even
+// sample's is the number of scripts).
+struct SampleList {
+  std::vector<unsigned> glyphs;
+  std::vector<std::size_t> groups;
+};
+
+SampleList listOf(const Samples& samples) {
+  SampleList list;
+  for (std::size_t g = 0; g <= samples.scripts.size(); ++g) {
+    const std::vector<unsigned>& glyphs =
+        g < samples.scripts.size() ? samples.scripts[g].glyphs : samples.all;
+    list.glyphs.insert(list.glyphs.end(), glyphs.begin(), glyphs.end());
+    list.groups.resize(list.glyphs.size(), g);
+  }
+  return list;
+}
+
+// The inks of the samples drawn at `drawing` on every worker: for each
+// script those of its glyphs that draw ink, in order, and those of the even
+// sample of all glyphs. With `area`, stops as soon as more of a script's
+// glyphs stand over it than the script may have, and returns false; so that
+// a size far too large costs a few glyphs, the scripts' glyphs are taken
+// before the even sample's.
+bool sampleInks(Workers* workers, const Samples& samples, const SampleDrawing& drawing,
+                const Area* area, std::vector<std::vector<InkBox>>* scripts,
+                std::vector<InkBox>* all) {
+  const SampleList list = listOf(samples);
+  const std::size_t scriptCount = samples.scripts.size();
+  std::vector<InkBox> inks(list.glyphs.size());
+  std::vector<char> drawn(list.glyphs.size(), 0);
+  std::unique_ptr<std::atomic<long>[]> over(new std::atomic<long>[scriptCount]());
+  std::atomic<bool> stopped{false};
+  Jobs jobs(list.glyphs.size(), kSamplesPerTake);
+  workers->run(workers->size(), [&](Face* face, std::size_t) {
+    face->setPlain(true);
+    if (!face->setSize(drawing.size, drawing.rendering, drawing.threshold, false)) {
+      return;  // the others draw its share
+    }
+    Bitmap bitmap;
+    for (std::size_t from = 0, to = 0; jobs.take(&from, &to);) {
+      for (std::size_t i = from; i < to; ++i) {
+        if (face->draw(list.glyphs[i], &bitmap) != Drawn::kInk) {
+          continue;
+        }
+        inks[i] = inkOf(bitmap);
+        drawn[i] = 1;
+        const std::size_t g = list.groups[i];
+        if (area != nullptr && g < scriptCount && !fitsArea(inks[i], *area) &&
+            ++over[g] > allowedOver(samples.scripts[g].glyphs.size())) {
+          stopped = true;
+          jobs.stop();
+        }
       }
     }
+  });
+  if (stopped) {
+    return false;
+  }
+  scripts->assign(scriptCount, {});
+  all->clear();
+  for (std::size_t i = 0; i < list.glyphs.size(); ++i) {
+    if (drawn[i] != 0) {
+      (list.groups[i] < scriptCount ? (*scripts)[list.groups[i]] : *all).push_back(inks[i]);
+    }
+  }
+  return true;
+}
+
+// Whether the samples fit the area at the size set, and at which baseline.
+bool judge(Workers* workers, const Samples& samples, const SampleDrawing& drawing, const Area& area,
+           int* baselineRow) {
+  std::vector<std::vector<InkBox>> inks;
+  std::vector<InkBox> all;
+  if (!sampleInks(workers, samples, drawing, &area, &inks, &all)) {
+    return false;
+  }
+  for (const std::vector<InkBox>& drawn : inks) {
     if (drawn.empty()) {
       return false;  // a size at which the script draws nothing is no size for it
     }
-    inks.push_back(std::move(drawn));
   }
-  *baselineRow = chooseBaseline(inks, inksOf(face, samples.all), area);
+  *baselineRow = chooseBaseline(inks, all, area);
   for (const std::vector<InkBox>& drawn : inks) {
     const BaselineFit fit = fitAt(*baselineRow, drawn, area);
     if (static_cast<long>(drawn.size()) - fit.fits > allowedOver(drawn.size())) {
@@ -126,12 +190,12 @@ bool judge(Face* face, const Samples& samples, const Area& area, int* baselineRo
 }
 
 // The baseline that fits the samples best at the size set, when none fits.
-int bestBaseline(Face* face, const Samples& samples, const Area& area) {
+int bestBaseline(Workers* workers, const Samples& samples, const SampleDrawing& drawing,
+                 const Area& area) {
   std::vector<std::vector<InkBox>> inks;
-  for (const Sample& sample : samples.scripts) {
-    inks.push_back(inksOf(face, sample.glyphs));
-  }
-  return chooseBaseline(inks, inksOf(face, samples.all), area);
+  std::vector<InkBox> all;
+  sampleInks(workers, samples, drawing, nullptr, &inks, &all);
+  return chooseBaseline(inks, all, area);
 }
 
 bool drawnForCell(int size) {
@@ -161,14 +225,15 @@ std::vector<int> sizesToTry(const FaceInfo& info, const SizingRequest& request, 
 // Whether the samples fit at the size set, and where: in the area, or in the
 // whole cell for a strike drawn for it (always by default; in an area asked
 // for, where they need it).
-bool fitsSize(Face* face, const Samples& samples, const SizingRequest& request, const Area& area,
-              SizeChoice* choice) {
+bool fitsSize(Workers* workers, const Samples& samples, const SizingRequest& request,
+              const Area& area, SizeChoice* choice) {
   const bool cellStrike =
       (choice->strike || choice->onGrid) && drawnForCell(choice->size) && area.width != kCellSize;
+  const SampleDrawing drawing{choice->size, request.rendering, request.threshold};
   int baseline = 0;
-  if (!(cellStrike && request.area == 0) && judge(face, samples, area, &baseline)) {
+  if (!(cellStrike && request.area == 0) && judge(workers, samples, drawing, area, &baseline)) {
     choice->area = area;
-  } else if (cellStrike && judge(face, samples, kWholeCell, &baseline)) {
+  } else if (cellStrike && judge(workers, samples, drawing, kWholeCell, &baseline)) {
     choice->area = kWholeCell;
     choice->filled = true;
   } else {
@@ -179,36 +244,83 @@ bool fitsSize(Face* face, const Samples& samples, const SizingRequest& request, 
   return true;
 }
 
-// How much thinner the thinned drawing draws each way at the size set, in
-// 1/64 pixels.
-Thinning thinningOf(Face* face, const std::vector<unsigned>& glyphs) {
-  float stems = 0;
-  float bars = 0;
-  if (glyphs.empty() || !face->measureStrokes(glyphs, &stems, &bars)) {
+// The crossings of these glyphs' strokes at `size`, measured on every
+// worker, in order; false where the face has no outlines to measure.
+bool strokeCrossings(Workers* workers, const std::vector<unsigned>& glyphs,
+                     const SampleDrawing& drawing, std::vector<Crossing>* crossings) {
+  Jobs jobs(glyphs.size(), kStrokeGlyphsPerTake);
+  std::vector<std::vector<Crossing>> parts((glyphs.size() + kStrokeGlyphsPerTake - 1) /
+                                           kStrokeGlyphsPerTake);
+  std::atomic<std::size_t> done{0};
+  workers->run(workers->size(), [&](Face* face, std::size_t) {
+    std::vector<Crossing> none;
+    face->setPlain(true);
+    if (!face->setSize(drawing.size, drawing.rendering, drawing.threshold, false) ||
+        !face->addStrokeCrossings(nullptr, 0, &none)) {
+      return;  // the others measure its share, if any can
+    }
+    for (std::size_t from = 0, to = 0; jobs.take(&from, &to);) {
+      face->addStrokeCrossings(glyphs.data() + from, to - from,
+                               &parts[from / kStrokeGlyphsPerTake]);
+      ++done;
+    }
+  });
+  if (done != parts.size()) {
+    return false;
+  }
+  for (const std::vector<Crossing>& part : parts) {
+    crossings->insert(crossings->end(), part.begin(), part.end());
+  }
+  return true;
+}
+
+// How much thinner the thinned drawing draws each way at the size of
+// `drawing`, in 1/64 pixels.
+Thinning thinningOf(Workers* workers, const std::vector<unsigned>& glyphs,
+                    const SampleDrawing& drawing) {
+  std::vector<Crossing> crossings;
+  if (glyphs.empty() || !strokeCrossings(workers, glyphs, drawing, &crossings)) {
     return {};
   }
+  const StrokeWidths widths = strokeWidthsOf(crossings);
   const auto thinner = [](float width) {
     return width >= kThickStroke ? 0
                                  : static_cast<int>(std::lround(
                                        64 * std::clamp(width - kThinnedStroke, 0.0, kMaxThinning)));
   };
-  return {thinner(stems), thinner(bars)};
+  return {thinner(widths.stems), thinner(widths.bars)};
 }
 
-void chooseThinning(Face* face, const Samples& samples, SizeChoice* choice) {
+void chooseThinning(Workers* workers, const Samples& samples, const SizingRequest& request,
+                    SizeChoice* choice) {
+  const SampleDrawing drawing{choice->size, request.rendering, request.threshold};
   std::vector<unsigned> glyphs;
   for (const Sample& sample : samples.scripts) {
     const std::vector<unsigned> some = spreadOf(sample.glyphs, kStrokeSample);
     glyphs.insert(glyphs.end(), some.begin(), some.end());
   }
-  choice->thinning = thinningOf(face, glyphs);
-  choice->latinThinning = thinningOf(face, samples.latin);
+  choice->thinning = thinningOf(workers, glyphs, drawing);
+  choice->latinThinning = thinningOf(workers, samples.latin, drawing);
+}
+
+// The size an outline font drawn in pixels for the cell is drawn at, by
+// default; 0 for any other.
+int gridOf(Face* face, const Samples& samples, const SizingRequest& request) {
+  if (request.size != 0 || request.area != 0 || request.rendering != Rendering::kAuto) {
+    return 0;
+  }
+  std::vector<unsigned> glyphs = samples.all;
+  for (const Sample& sample : samples.scripts) {
+    glyphs.insert(glyphs.end(), sample.glyphs.begin(), sample.glyphs.end());
+  }
+  return face->gridSize(glyphs, kFillStrikeMax, kFillStrikeMin);
 }
 
 }  // namespace
 
-bool chooseSize(Face* face, const FaceInfo& info, const SizingRequest& request,
+bool chooseSize(Workers* workers, const FaceInfo& info, const SizingRequest& request,
                 SizeChoice* choice) {
+  Face* face = workers->first();
   const Samples samples{samplesOf(info), evenSample(info.codes, kAllSampleSize),
                         latinOf(info.codes)};
   choice->binding.clear();
@@ -221,31 +333,23 @@ bool chooseSize(Face* face, const FaceInfo& info, const SizingRequest& request,
   if (request.area != 0 && !areaOfSize(request.area, &area)) {
     return false;
   }
-  // A font drawn in pixels for the cell is drawn at their size, by default.
-  std::vector<unsigned> glyphs = samples.all;
-  for (const Sample& sample : samples.scripts) {
-    glyphs.insert(glyphs.end(), sample.glyphs.begin(), sample.glyphs.end());
-  }
-  const int grid = request.size == 0 && request.area == 0 && request.rendering == Rendering::kAuto
-                       ? face->gridSize(glyphs, kFillStrikeMax, kFillStrikeMin)
-                       : 0;
+  const int grid = gridOf(face, samples, request);
   choice->onGrid = grid != 0;
   choice->scalable = info.scalable;
   // Choosing the best drawing of each glyph, or thinning it, changes its
   // strokes, not its box: the size is judged on the plain drawings.
-  const Rendering sizingRendering = request.rendering;
   face->setPlain(true);
   choice->size = 0;
   for (int size : sizesToTry(info, request, area, grid)) {
-    if (!face->setSize(size, sizingRendering, request.threshold, false)) {
+    if (!face->setSize(size, request.rendering, request.threshold, false)) {
       continue;
     }
     choice->size = size;
     choice->strike = face->usesStrike();
     choice->area = area;
     choice->filled = false;
-    if (fitsSize(face, samples, request, area, choice)) {
-      chooseThinning(face, samples, choice);
+    if (fitsSize(workers, samples, request, area, choice)) {
+      chooseThinning(workers, samples, request, choice);
       return true;
     }
     if (request.size != 0) {
@@ -256,8 +360,8 @@ bool chooseSize(Face* face, const FaceInfo& info, const SizingRequest& request,
     return false;
   }
   // Nothing fits: the smallest size tried, its glyphs placed as best they can.
-  face->setSize(choice->size, sizingRendering, request.threshold, false);
-  choice->baselineRow = bestBaseline(face, samples, area);
-  chooseThinning(face, samples, choice);
+  choice->baselineRow =
+      bestBaseline(workers, samples, {choice->size, request.rendering, request.threshold}, area);
+  chooseThinning(workers, samples, request, choice);
   return true;
 }

@@ -9,6 +9,7 @@
 #include "convert/face.h"
 #include "convert/layout.h"
 #include "convert/scripts.h"
+#include "convert/workers.h"
 
 // The sizes tried, in pixels per em: from the area's height plus
 // kSizesAboveArea down to kMinSize.
@@ -58,8 +59,10 @@ struct SizingRequest {
   int area = 0;  // the area's width asked for (see areaOfSize); 0: the default
 };
 
-// Chooses the size and baseline for the face `face` (opened, as `info` says).
-// False when it cannot be drawn at the size asked for, or at any size.
-bool chooseSize(Face* face, const FaceInfo& info, const SizingRequest& request, SizeChoice* choice);
+// Chooses the size and baseline for the face of `workers` (opened, as
+// `info` says), drawing its samples on every worker. False when it cannot
+// be drawn at the size asked for, or at any size.
+bool chooseSize(Workers* workers, const FaceInfo& info, const SizingRequest& request,
+                SizeChoice* choice);
 
 #endif
