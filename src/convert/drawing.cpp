@@ -51,7 +51,7 @@ Drawn drawPlain(Face* face, unsigned glyph, Bitmap* bitmap) {
 // stand whole, is drawn again unthinned. True when it stands whole (or draws
 // nothing, or cannot be drawn).
 bool drawPlaced(Face* face, const Drawing& drawing, int size, const MappedCode& code, bool mayMove,
-                Converted* out) {
+                Bitmap* scratch, Converted* out) {
   out->code = code.code;
   out->cell.code = static_cast<std::uint16_t>(code.code);
   const SizeChoice& choice = *drawing.choice;
@@ -61,7 +61,7 @@ bool drawPlaced(Face* face, const Drawing& drawing, int size, const MappedCode& 
   // a smaller size.
   const Thinning& thinning = scriptOf(code.code) == kLatin ? choice.latinThinning : choice.thinning;
   face->setThinning({thinning.stems * size / choice.size, thinning.bars * size / choice.size});
-  Bitmap bitmap;
+  Bitmap& bitmap = *scratch;
   Drawn drawn = face->draw(code.glyph, &bitmap);
   out->chosen = face->chosen();
   if (drawn == Drawn::kBlank && face->thins()) {
@@ -104,11 +104,13 @@ void redrawSmaller(Face* face, const Drawing& drawing, const MappedCode* codes,
       continue;
     }
     std::vector<std::size_t> still;
+    Bitmap scratch;
     for (std::size_t i : misfits) {
       Converted trial;
       const bool offArea = out[i].misfit == Misfit::kOffArea;
       const bool tooSmall = offArea && size < drawing.choice->size - kMaxSmallerOnBaseline;
-      if (tooSmall || !drawPlaced(face, drawing, size, codes[i], !offArea, &trial) || !trial.ink) {
+      if (tooSmall || !drawPlaced(face, drawing, size, codes[i], !offArea, &scratch, &trial) ||
+          !trial.ink) {
         still.push_back(i);
       } else if (drawing.sizeGiven) {
         out[i].size = size;
@@ -138,9 +140,10 @@ void drawShare(Face* face, const Drawing& drawing, const std::vector<MappedCode>
   face->setPlain(choice.onGrid);
   face->setSize(choice.size, sizing.rendering, sizing.threshold, !choice.strike);
   std::vector<std::size_t> misfits;
+  Bitmap scratch;  // for every glyph: no allocation at each
   for (std::size_t from = 0, to = 0; jobs->take(&from, &to);) {
     for (std::size_t i = from; i < to; ++i) {
-      if (!drawPlaced(face, drawing, choice.size, codes[i], false, &out[i])) {
+      if (!drawPlaced(face, drawing, choice.size, codes[i], false, &scratch, &out[i])) {
         misfits.push_back(i);
       }
     }

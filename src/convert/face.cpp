@@ -268,15 +268,23 @@ int pixelsOf(const FT_Bitmap_Size& size) {
 // Copies a bitmap's pixels: 1 for ink, or, `grey`, the level 0 to 255.
 // True when any pixel is ink (at `threshold` for grey and colour bitmaps).
 bool copyPixels(const FT_Bitmap& source, int threshold, bool grey, Bitmap* bitmap) {
-  bitmap->width = static_cast<int>(source.width);
+  const int width = static_cast<int>(source.width);
+  bitmap->width = width;
   bitmap->height = static_cast<int>(source.rows);
-  bitmap->pixels.assign(static_cast<std::size_t>(bitmap->width) * bitmap->height, 0);
+  bitmap->pixels.resize(static_cast<std::size_t>(width) * bitmap->height);
   const int levels = source.num_grays > 1 ? source.num_grays - 1 : 1;
-  bool ink = false;
+  unsigned any = 0;
   for (int y = 0; y < bitmap->height; ++y) {
     const unsigned char* row = source.buffer + static_cast<std::ptrdiff_t>(y) * source.pitch;
-    std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * bitmap->width;
-    for (int x = 0; x < bitmap->width; ++x) {
+    std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * width;
+    if (source.pixel_mode == FT_PIXEL_MODE_MONO && !grey) {
+      for (int x = 0; x < width; ++x) {
+        out[x] = static_cast<std::uint8_t>((row[x >> 3] >> (7 - (x & 7))) & 1);
+        any |= out[x];
+      }
+      continue;
+    }
+    for (int x = 0; x < width; ++x) {
       bool on = false;
       switch (source.pixel_mode) {
         case FT_PIXEL_MODE_MONO:
@@ -290,10 +298,10 @@ bool copyPixels(const FT_Bitmap& source, int threshold, bool grey, Bitmap* bitma
           break;
       }
       out[x] = grey ? static_cast<std::uint8_t>(row[x] * 255 / levels) : on ? 1 : 0;
-      ink = ink || on;
+      any |= on ? 1 : 0;
     }
   }
-  return ink;
+  return any != 0;
 }
 
 }  // namespace
