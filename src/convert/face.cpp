@@ -198,7 +198,7 @@ void addAlternatives(const Charset& charset, FaceInfo* info) {
 // Directories larger than this (256 tables) are not compared.
 constexpr std::size_t kMaxDirectoryCompared = 12 + 16 * 256;
 
-std::uint32_t bigEndian(const std::vector<unsigned char>& bytes, std::size_t at, int length) {
+std::uint32_t bigEndian(const FontBytes& bytes, std::size_t at, int length) {
   std::uint32_t value = 0;
   for (int i = 0; i < length; ++i) {
     value = value << 8 | bytes[at + static_cast<std::size_t>(i)];
@@ -208,7 +208,7 @@ std::uint32_t bigEndian(const std::vector<unsigned char>& bytes, std::size_t at,
 
 // The length of the table directory at `offset`, 0 where it does not fit the
 // file.
-std::size_t directoryLength(const std::vector<unsigned char>& bytes, std::uint32_t offset) {
+std::size_t directoryLength(const FontBytes& bytes, std::uint32_t offset) {
   if (offset > bytes.size() || bytes.size() - offset < 12) {
     return 0;
   }
@@ -226,7 +226,7 @@ std::uint64_t hashOf(const unsigned char* bytes, std::size_t length) {
 
 // Marks the faces of a TrueType or OpenType collection that are the font of
 // an earlier face: at its offset, or at another with the same directory.
-void findSameFaces(const std::vector<unsigned char>& bytes, FaceList* list) {
+void findSameFaces(const FontBytes& bytes, FaceList* list) {
   const std::size_t faces = static_cast<std::size_t>(list->faces);
   if (bytes.size() < 12 || std::memcmp(bytes.data(), "ttcf", 4) != 0 ||
       (bytes.size() - 12) / 4 < faces) {
@@ -357,7 +357,7 @@ bool readFontData(const std::string& path, FontData* data, std::string* error) {
 }
 
 bool unpackFontData(FontData* data, std::string* error) {
-  std::vector<unsigned char>& bytes = data->bytes;
+  FontBytes& bytes = data->bytes;
   if (bytes.size() < 2 || bytes[0] != 0x1F || bytes[1] != 0x8B) {
     return true;
   }
@@ -367,7 +367,7 @@ bool unpackFontData(FontData* data, std::string* error) {
     *error = "cannot read font file " + data->path + ": out of memory";
     return false;
   }
-  std::vector<unsigned char> out(std::min(kMaxFontBytes, bytes.size() * 4 + 4096));
+  FontBytes out(std::min(kMaxFontBytes, bytes.size() * 4 + 4096));
   stream.next_in = bytes.data();
   stream.avail_in = static_cast<uInt>(std::min<std::size_t>(bytes.size(), 1u << 30));
   int status = Z_OK;

@@ -5,7 +5,10 @@
 #define FONTGRAFT_CONVERT_FACE_H
 
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct Crossing;
@@ -101,10 +104,32 @@ struct FaceList {
   std::vector<int> same;
 };
 
+// Bytes that are not filled when they are made: a font's are read into them
+// at once, without writing 20 MB of zeros first.
+template <typename T>
+struct UnfilledAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UnfilledAllocator<U>;
+  };
+  UnfilledAllocator() = default;
+  template <typename U>
+  UnfilledAllocator(const UnfilledAllocator<U>& other) noexcept : std::allocator<T>(other) {}
+  template <typename U>
+  void construct(U* at) noexcept {
+    ::new (static_cast<void*>(at)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
+using FontBytes = std::vector<unsigned char, UnfilledAllocator<unsigned char>>;
+
 // The bytes of a font file, read once and shared by the faces opened on it.
 struct FontData {
   std::string path;
-  std::vector<unsigned char> bytes;
+  FontBytes bytes;
 };
 
 // Reads the file at `path` (a FIFO or a pipe too). False with a one-line
