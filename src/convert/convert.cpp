@@ -536,6 +536,9 @@ struct Summary {
 
 // The line -v gives a code, or "".
 std::string verboseLine(const Converted& c) {
+  if (c.outcome == Outcome::kWhole && !c.plain) {
+    return "";
+  }
   const std::string name = codeName(c.code);
   switch (c.outcome) {
     case Outcome::kMoved:
@@ -563,6 +566,7 @@ std::string verboseLine(const Converted& c) {
 // The glyphs to write, in code order, and the summary of every code.
 std::vector<CellGlyph> collect(const std::vector<Converted>& converted, Summary* summary) {
   std::vector<CellGlyph> glyphs;
+  glyphs.reserve(converted.size());
   for (const Converted& c : converted) {
     Tally* const tallies[] = {nullptr,           &summary->moved, &summary->smaller,
                               &summary->clipped, &summary->blank, &summary->undrawable,
@@ -678,19 +682,48 @@ std::vector<MappedCode> wantedCodes(const Request& request, const FaceInfo& info
   return codes;
 }
 
+// How many glyphs' lines a worker makes at a time.
+constexpr std::size_t kLinesPerTake = 2048;
+
+// The lines of both files, made on every worker: the glyphs' BDF lines and
+// their mappings, a piece for each kLinesPerTake glyphs.
+struct OutputLines {
+  std::vector<std::string> bdf;
+  std::vector<std::string> cmap;
+};
+
+OutputLines linesOf(Workers* workers, const FontHeader& header,
+                    const std::vector<CellGlyph>& glyphs) {
+  OutputLines lines;
+  const std::size_t pieces = (glyphs.size() + kLinesPerTake - 1) / kLinesPerTake;
+  lines.bdf.resize(pieces);
+  lines.cmap.resize(pieces);
+  Jobs jobs(pieces, 1);
+  workers->run(workers->size(), [&](Face*, std::size_t) {
+    for (std::size_t piece = 0, end = 0; jobs.take(&piece, &end);) {
+      const std::size_t from = piece * kLinesPerTake;
+      const std::size_t count = std::min(kLinesPerTake, glyphs.size() - from);
+      lines.bdf[piece] = bdfGlyphLines(header, glyphs.data() + from, count);
+      lines.cmap[piece] = codeMapLines(glyphs.data() + from, count);
+    }
+  });
+  return lines;
+}
+
 // Writes both files, together or not at all, never onto the font.
-int writeOutputs(const Request& request, const FontHeader& header,
+int writeOutputs(Workers* workers, const Request& request, const FontHeader& header,
                  const std::vector<CellGlyph>& glyphs) {
+  const OutputLines lines = linesOf(workers, header, glyphs);
   OutputSet outputs;
   outputs.addInput(request.font, "the font");
   std::string error;
   std::string failed = request.bdf;
   std::FILE* bdf = outputs.add(request.bdf, &error);
-  bool ok = bdf != nullptr && writeBdfFont(bdf, header, glyphs);
+  bool ok = bdf != nullptr && writeBdfLines(bdf, header, glyphs, lines.bdf);
   if (ok) {
     failed = request.cmap;
     std::FILE* cmap = outputs.add(request.cmap, &error);
-    ok = cmap != nullptr && writeCodeMapFile(cmap, glyphs);
+    ok = cmap != nullptr && writeCodeMapLines(cmap, lines.cmap);
   }
   const int written = errno;  // why a write failed, where one did
   ok = ok && outputs.commit(&failed, &error);
@@ -846,7 +879,7 @@ int convert(const Request& request) {
                                  counted(summary.undrawable.total) + " cannot be drawn)");
   }
   const FontHeader header{info.family, choice.size, choice.baselineRow};
-  if (writeOutputs(request, header, glyphs) != 0) {
+  if (writeOutputs(&workers, request, header, glyphs) != 0) {
     return 1;
   }
   if (request.verbose) {
