@@ -114,12 +114,20 @@ bool readDigestComment(Line line, MapDigest* digest) {
 
 namespace {
 
-// Text put together by hand: a BDF of 40,000 glyphs is 7 MB of short lines.
+// Text put together by hand in a buffer of its own, added to `out` in large
+// pieces: a BDF of 40,000 glyphs is 7 MB of short lines.
 class TextOut {
  public:
   explicit TextOut(std::string* out) : out_(out) {}
+  ~TextOut() { flush(); }
+  TextOut(const TextOut&) = delete;
+  TextOut& operator=(const TextOut&) = delete;
 
-  void text(const char* s) { out_->append(s); }
+  void text(const char* s) {
+    while (*s != '\0') {
+      put(*s++);
+    }
+  }
   void number(long value) {
     char digits[24];
     int n = 0;
@@ -130,22 +138,34 @@ class TextOut {
       magnitude /= 10;
     } while (magnitude != 0);
     if (value < 0) {
-      out_->push_back('-');
+      put('-');
     }
     while (n > 0) {
-      out_->push_back(digits[--n]);
+      put(digits[--n]);
     }
   }
   // `count` upper-case hex digits of `value`.
   void hex(unsigned value, int count) {
     static const char kDigits[] = "0123456789ABCDEF";
     for (int shift = 4 * (count - 1); shift >= 0; shift -= 4) {
-      out_->push_back(kDigits[(value >> shift) & 0xF]);
+      put(kDigits[(value >> shift) & 0xF]);
     }
+  }
+  void flush() {
+    out_->append(buffer_, used_);
+    used_ = 0;
   }
 
  private:
+  void put(char c) {
+    if (used_ == sizeof buffer_) {
+      flush();
+    }
+    buffer_[used_++] = c;
+  }
   std::string* out_;
+  char buffer_[1 << 16];
+  std::size_t used_ = 0;
 };
 
 // How many glyphs' lines writeBdfFont and writeCodeMapFile make at a time.
@@ -207,9 +227,11 @@ std::string bdfGlyphLines(const FontHeader& header, const CellGlyph* glyphs, std
   const int boxTop = header.baselineRow - kCellMargin;
   std::string lines;
   lines.reserve(count * 192);
-  TextOut out(&lines);
-  for (std::size_t i = 0; i < count; ++i) {
-    writeGlyph(&out, glyphs[i], header.pixelSize, boxTop);
+  {
+    TextOut out(&lines);
+    for (std::size_t i = 0; i < count; ++i) {
+      writeGlyph(&out, glyphs[i], header.pixelSize, boxTop);
+    }
   }
   return lines;
 }
@@ -254,13 +276,15 @@ bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<C
 std::string codeMapLines(const CellGlyph* glyphs, std::size_t count) {
   std::string lines;
   lines.reserve(count * 32);
-  TextOut out(&lines);
-  for (std::size_t i = 0; i < count; ++i) {
-    out.text("        Char ");
-    out.hex(glyphs[i].code, 4);
-    out.text(" -> Index ");
-    out.number(glyphs[i].code);
-    out.text("\n");
+  {
+    TextOut out(&lines);
+    for (std::size_t i = 0; i < count; ++i) {
+      out.text("        Char ");
+      out.hex(glyphs[i].code, 4);
+      out.text(" -> Index ");
+      out.number(glyphs[i].code);
+      out.text("\n");
+    }
   }
   return lines;
 }
