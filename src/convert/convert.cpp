@@ -631,13 +631,20 @@ std::string drawingNote(const Request& request, const SizeChoice& choice, const 
   return "";
 }
 
+// " (17 tall, to fill the area's height)", or "".
+std::string tallText(const SizeChoice& choice) {
+  return choice.tall == 0
+             ? ""
+             : " (" + std::to_string(choice.tall) + " tall, to fill the area's height)";
+}
+
 void printSummary(const Request& request, const FaceInfo& info, const SizeChoice& choice,
                   const Summary& summary, std::size_t glyphs, int smallest) {
   std::fprintf(stderr,
-               "%s: %s glyph%s of %s (face %d) at %d pixels per em, %s (%s%s), baseline above "
+               "%s: %s glyph%s of %s (face %d) at %d pixels per em%s, %s (%s%s), baseline above "
                "cell row %d, %s\n",
                kProgram, counted(static_cast<long>(glyphs)).c_str(), glyphs == 1 ? "" : "s",
-               faceName(info).c_str(), info.index, choice.size,
+               faceName(info).c_str(), info.index, choice.size, tallText(choice).c_str(),
                sizeReason(choice, request.sizing.size != 0).c_str(),
                renderingName(choice, request.sizing.rendering).c_str(),
                drawingNote(request, choice, summary).c_str(), choice.baselineRow,

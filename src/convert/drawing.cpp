@@ -61,6 +61,7 @@ bool drawPlaced(Face* face, const Drawing& drawing, int size, const MappedCode& 
   // a smaller size.
   const Thinning& thinning = scriptOf(code.code) == kLatin ? choice.latinThinning : choice.thinning;
   face->setThinning({thinning.stems * size / choice.size, thinning.bars * size / choice.size});
+  face->drawTall(drawnTall(choice, code.code));
   Bitmap& bitmap = *scratch;
   Drawn drawn = face->draw(code.glyph, &bitmap);
   out->chosen = face->chosen();
@@ -100,7 +101,8 @@ void redrawSmaller(Face* face, const Drawing& drawing, const MappedCode* codes,
                    std::vector<std::size_t> misfits, Converted* out) {
   const SizingRequest& sizing = *drawing.sizing;
   for (int size = drawing.choice->size - 1; size >= kMinSize && !misfits.empty(); --size) {
-    if (!face->setSize(size, sizing.rendering, sizing.threshold, drawing.scalable)) {
+    if (!face->setSize(size, sizing.rendering, sizing.threshold, drawing.scalable,
+                       tallAt(*drawing.choice, size))) {
       continue;
     }
     std::vector<std::size_t> still;
@@ -138,7 +140,7 @@ void drawShare(Face* face, const Drawing& drawing, const std::vector<MappedCode>
   const SizingRequest& sizing = *drawing.sizing;
   face->setRoom(choice.area.width, choice.area.height);
   face->setPlain(choice.onGrid);
-  face->setSize(choice.size, sizing.rendering, sizing.threshold, !choice.strike);
+  face->setSize(choice.size, sizing.rendering, sizing.threshold, !choice.strike, choice.tall);
   std::vector<std::size_t> misfits;
   Bitmap scratch;  // for every glyph: no allocation at each
   for (std::size_t from = 0, to = 0; jobs->take(&from, &to);) {

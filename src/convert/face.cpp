@@ -32,6 +32,7 @@ struct Face::Handles {
   FT_Face face = nullptr;
   FT_Bitmap converted;
   FT_Size small = nullptr;  // the size glyphs are drawn at
+  FT_Size tall = nullptr;   // as wide and taller, for the glyphs drawn taller
   FT_Size large = nullptr;  // kJudgeScale times larger, for --render best
 };
 
@@ -539,7 +540,7 @@ bool Face::readCodes(const std::string& path, FaceInfo* info, std::string* error
   }
   return true;
 }
-bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline) {
+bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline, int tall) {
   FT_Face face = ft_->face;
   int strikeIndex = -1;
   for (int i = 0; i < face->num_fixed_sizes; ++i) {
@@ -549,45 +550,80 @@ bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline)
   }
   const bool scalable = FT_IS_SCALABLE(face);
   strike_ = strikeIndex >= 0 && (!scalable || (rendering == Rendering::kAuto && !outline));
-  // The outline drawn large, to judge the candidates by, has a size of its
-  // own.
+  if (ft_->small == nullptr) {
+    ft_->small = face->size;
+  }
   pixels_ = pixels;
-  if (scalable && rendering == Rendering::kBest &&
-      (!activateLarge() || FT_Activate_Size(ft_->small) != 0)) {
-    return false;
-  }
-  FT_Error status = FT_Err_Invalid_Pixel_Size;
-  if (scalable) {
+  tall_ = pixels;
+  drawTall_ = false;
+  FT_Error status = FT_Activate_Size(ft_->small);
+  if (status == 0 && scalable) {
     status = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels));
-  } else if (strikeIndex >= 0) {
+  } else if (status == 0 && strikeIndex >= 0) {
     status = FT_Select_Size(face, strikeIndex);
+  } else {
+    status = FT_Err_Invalid_Pixel_Size;
   }
-  if (status != 0) {
+  // The taller size, for the glyphs drawn taller, and the outline drawn
+  // large, to judge the candidates by, have sizes of their own.
+  if (status != 0 || (scalable && !strike_ && tall > pixels && !setTall(tall)) ||
+      (scalable && rendering == Rendering::kBest && !activateLarge())) {
+    FT_Activate_Size(ft_->small);
     return false;
   }
+  FT_Activate_Size(ft_->small);
   if (rendering == Rendering::kAuto) {
     rendering_ = scalable ? Rendering::kThin : Rendering::kUnhinted;
   } else {
     rendering_ = rendering == Rendering::kBest && !scalable ? Rendering::kUnhinted : rendering;
   }
   threshold_ = threshold;
-  pixels_ = pixels;
   return true;
+}
+
+bool Face::setTall(int tall) {
+  FT_Face face = ft_->face;
+  if (ft_->tall == nullptr && FT_New_Size(face, &ft_->tall) != 0) {
+    ft_->tall = nullptr;
+    return false;
+  }
+  if (FT_Activate_Size(ft_->tall) != 0 ||
+      FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(pixels_), static_cast<FT_UInt>(tall)) != 0) {
+    return false;
+  }
+  tall_ = tall;
+  return true;
+}
+
+void Face::drawTall(bool tall) {
+  drawTall_ = tall && tall_ > pixels_;
+  FT_Activate_Size(drawnSize());
+}
+
+FT_SizeRec_* Face::drawnSize() const {
+  return drawTall_ ? ft_->tall : ft_->small;
 }
 
 bool Face::activateLarge() {
   FT_Face face = ft_->face;
-  if (ft_->small == nullptr) {
-    ft_->small = face->size;
-  }
+  const int across = pixels_ * kJudgeScale;
+  const int down = (drawTall_ ? tall_ : pixels_) * kJudgeScale;
   if (ft_->large == nullptr && FT_New_Size(face, &ft_->large) != 0) {
     ft_->large = nullptr;
     return false;
   }
-  if (FT_Activate_Size(ft_->large) != 0 ||
-      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels_ * kJudgeScale)) != 0) {
-    FT_Activate_Size(ft_->small);
+  if (FT_Activate_Size(ft_->large) != 0) {
+    FT_Activate_Size(drawnSize());
     return false;
+  }
+  if (across != largeAcross_ || down != largeDown_) {
+    largeAcross_ = largeDown_ = 0;
+    if (FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(across), static_cast<FT_UInt>(down)) != 0) {
+      FT_Activate_Size(drawnSize());
+      return false;
+    }
+    largeAcross_ = across;
+    largeDown_ = down;
   }
   return true;
 }
@@ -605,7 +641,7 @@ bool Face::addStrokeCrossings(const unsigned* glyphs, std::size_t count,
       crossings->insert(crossings->end(), more.begin(), more.end());
     }
   }
-  FT_Activate_Size(ft_->small);
+  FT_Activate_Size(drawnSize());
   return true;
 }
 
@@ -664,11 +700,12 @@ Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
     return drawn;
   }
   Bitmap reference;
-  FT_Activate_Size(ft_->large);
   const Drawn large =
-      drawWith(glyph, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
-               FT_RENDER_MODE_NORMAL, &reference, kJudgeScale, true);
-  FT_Activate_Size(ft_->small);
+      activateLarge()
+          ? drawWith(glyph, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
+                     FT_RENDER_MODE_NORMAL, &reference, kJudgeScale, true)
+          : Drawn::kUndrawable;
+  FT_Activate_Size(drawnSize());
   if (large != Drawn::kInk) {
     return drawn;
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 struct Crossing;
+struct FT_SizeRec_;
 
 // How glyphs become pixels.
 enum class Rendering {
@@ -171,13 +172,19 @@ class Face {
 
   // Sets the pixel size and the rendering. False when the face has no such
   // size. `outline` asks for the outlines even where a strike exists.
-  bool setSize(int pixels, Rendering rendering, int threshold, bool outline);
+  // Outlines are drawn `tall` pixels per em from top to bottom where that is
+  // given (0: `pixels`, the same as across); a strike is drawn as it is.
+  bool setSize(int pixels, Rendering rendering, int threshold, bool outline, int tall = 0);
 
   // For kBest: the pixels each way a glyph may take (the area's size).
   void setRoom(int width, int height) {
     roomWidth_ = width;
     roomHeight_ = height;
   }
+  // Draws the glyphs drawn next `tall` pixels per em from top to bottom as
+  // the last setSize gave (true), or as many as across (false, as setSize
+  // leaves it).
+  void drawTall(bool tall);
   // Whether the last setSize draws from an embedded bitmap strike.
   bool usesStrike() const { return strike_; }
   // Draws the outlines unthinned and unjudged (kUnhinted) while `plain` is
@@ -210,9 +217,13 @@ class Face {
   // `grey` keeps a grey bitmap's levels (0 to 255) instead of cutting them.
   Drawn drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap, int scale = 1,
                  bool grey = false, bool thin = false);
-  // The large size, kJudgeScale times the size set, made active. False when
-  // it cannot be set (the small one is active then).
+  // The large size, kJudgeScale times the size drawn at, made active. False
+  // when it cannot be set (the size drawn at is active then).
   bool activateLarge();
+  // Makes the taller size `tall` pixels per em from top to bottom.
+  bool setTall(int tall);
+  // The size glyphs are drawn at now.
+  FT_SizeRec_* drawnSize() const;
   // The black and white drawing, unhinted or hinted by the font or by
   // FreeType, that keeps the most of the outline's strokes.
   Drawn drawBest(unsigned glyph, Bitmap* bitmap);
@@ -230,6 +241,10 @@ class Face {
   bool plain_ = false;
   Chosen chosen_ = Chosen::kUnhinted;
   int pixels_ = 0;
+  int tall_ = 0;  // the taller size's pixels per em from top to bottom; pixels_ where none
+  bool drawTall_ = false;
+  int largeAcross_ = 0;  // the large size's pixels per em, 0 until set
+  int largeDown_ = 0;
   Thinning thinning_;
   int roomWidth_ = kMaxGlyphPixels;
   int roomHeight_ = kMaxGlyphPixels;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
+#include <numeric>
 
 #include "convert/strokes.h"
 
@@ -19,6 +20,7 @@ struct Sample {
 struct Samples {
   std::vector<Sample> scripts;
   std::vector<unsigned> all;
+  std::vector<char> allMain;    // for each of `all`, whether it is of a main script
   std::vector<unsigned> latin;  // a-z, A-Z, 0-9, for the Latin glyphs' stroke widths
 };
 
@@ -26,6 +28,17 @@ unsigned glyphOf(const std::vector<MappedCode>& codes, std::uint32_t code) {
   const auto at = std::lower_bound(codes.begin(), codes.end(), code,
                                    [](const MappedCode& c, std::uint32_t v) { return c.code < v; });
   return at != codes.end() && at->code == code ? at->glyph : 0;
+}
+
+// Whether each glyph of evenSample(codes, count) is of one of `groups`.
+std::vector<char> evenSampleOf(const std::vector<MappedCode>& codes, std::size_t count,
+                               const std::vector<ScriptGroup>& groups) {
+  std::vector<char> of;
+  const std::size_t step = codes.size() / count + 1;
+  for (std::size_t i = 0; i < codes.size(); i += step) {
+    of.push_back(isOfGroups(groups, codes[i].code) ? 1 : 0);
+  }
+  return of;
 }
 
 std::vector<unsigned> evenSample(const std::vector<MappedCode>& codes, std::size_t count) {
@@ -90,6 +103,7 @@ struct SampleDrawing {
   int size;
   Rendering rendering;
   int threshold;
+  int tall;  // see Face::setSize
 };
 
 long allowedOver(std::size_t drawn) {
@@ -102,6 +116,7 @@ long allowedOver(std::size_t drawn) {
 struct SampleList {
   std::vector<unsigned> glyphs;
   std::vector<std::size_t> groups;
+  std::vector<char> main;  // whether it is of a main script (drawn taller where any is)
 };
 
 SampleList listOf(const Samples& samples) {
@@ -112,6 +127,8 @@ SampleList listOf(const Samples& samples) {
     list.glyphs.insert(list.glyphs.end(), glyphs.begin(), glyphs.end());
     list.groups.resize(list.glyphs.size(), g);
   }
+  list.main.assign(list.glyphs.size() - samples.all.size(), 1);
+  list.main.insert(list.main.end(), samples.allMain.begin(), samples.allMain.end());
   return list;
 }
 
@@ -123,7 +140,7 @@ SampleList listOf(const Samples& samples) {
 // before the even sample's.
 bool sampleInks(Workers* workers, const Samples& samples, const SampleDrawing& drawing,
                 const Area* area, std::vector<std::vector<InkBox>>* scripts,
-                std::vector<InkBox>* all) {
+                std::vector<InkBox>* all, std::vector<std::vector<int>>* heights = nullptr) {
   const SampleList list = listOf(samples);
   const std::size_t scriptCount = samples.scripts.size();
   std::vector<InkBox> inks(list.glyphs.size());
@@ -133,12 +150,13 @@ bool sampleInks(Workers* workers, const Samples& samples, const SampleDrawing& d
   Jobs jobs(list.glyphs.size(), kSamplesPerTake);
   workers->run(workers->size(), [&](Face* face, std::size_t) {
     face->setPlain(true);
-    if (!face->setSize(drawing.size, drawing.rendering, drawing.threshold, false)) {
+    if (!face->setSize(drawing.size, drawing.rendering, drawing.threshold, false, drawing.tall)) {
       return;  // the others draw its share
     }
     Bitmap bitmap;
     for (std::size_t from = 0, to = 0; jobs.take(&from, &to);) {
       for (std::size_t i = from; i < to; ++i) {
+        face->drawTall(list.main[i] != 0);
         if (face->draw(list.glyphs[i], &bitmap) != Drawn::kInk) {
           continue;
         }
@@ -158,20 +176,36 @@ bool sampleInks(Workers* workers, const Samples& samples, const SampleDrawing& d
   }
   scripts->assign(scriptCount, {});
   all->clear();
+  if (heights != nullptr) {
+    heights->assign(scriptCount, {});
+  }
   for (std::size_t i = 0; i < list.glyphs.size(); ++i) {
+    const std::size_t g = list.groups[i];
+    if (heights != nullptr && g < scriptCount) {
+      (*heights)[g].push_back(drawn[i] != 0 ? inks[i].height : 0);
+    }
     if (drawn[i] != 0) {
-      (list.groups[i] < scriptCount ? (*scripts)[list.groups[i]] : *all).push_back(inks[i]);
+      (g < scriptCount ? (*scripts)[g] : *all).push_back(inks[i]);
     }
   }
   return true;
 }
 
 // Whether the samples fit the area at the size set, and at which baseline.
+// What a judge found where the samples fit: the baseline, how many of the
+// even sample of all glyphs fit there, and the ink's height of each of each
+// script's glyphs (0: none), in order.
+struct Judged {
+  int baselineRow = 0;
+  long allFits = 0;
+  std::vector<std::vector<int>> heights;
+};
+
 bool judge(Workers* workers, const Samples& samples, const SampleDrawing& drawing, const Area& area,
-           int* baselineRow) {
+           Judged* judged) {
   std::vector<std::vector<InkBox>> inks;
   std::vector<InkBox> all;
-  if (!sampleInks(workers, samples, drawing, &area, &inks, &all)) {
+  if (!sampleInks(workers, samples, drawing, &area, &inks, &all, &judged->heights)) {
     return false;
   }
   for (const std::vector<InkBox>& drawn : inks) {
@@ -179,9 +213,10 @@ bool judge(Workers* workers, const Samples& samples, const SampleDrawing& drawin
       return false;  // a size at which the script draws nothing is no size for it
     }
   }
-  *baselineRow = chooseBaseline(inks, all, area);
+  judged->baselineRow = chooseBaseline(inks, all, area);
+  judged->allFits = fitAt(judged->baselineRow, all, area).fits;
   for (const std::vector<InkBox>& drawn : inks) {
-    const BaselineFit fit = fitAt(*baselineRow, drawn, area);
+    const BaselineFit fit = fitAt(judged->baselineRow, drawn, area);
     if (static_cast<long>(drawn.size()) - fit.fits > allowedOver(drawn.size())) {
       return false;
     }
@@ -226,21 +261,20 @@ std::vector<int> sizesToTry(const FaceInfo& info, const SizingRequest& request, 
 // whole cell for a strike drawn for it (always by default; in an area asked
 // for, where they need it).
 bool fitsSize(Workers* workers, const Samples& samples, const SizingRequest& request,
-              const Area& area, SizeChoice* choice) {
+              const Area& area, SizeChoice* choice, Judged* judged) {
   const bool cellStrike =
       (choice->strike || choice->onGrid) && drawnForCell(choice->size) && area.width != kCellSize;
-  const SampleDrawing drawing{choice->size, request.rendering, request.threshold};
-  int baseline = 0;
-  if (!(cellStrike && request.area == 0) && judge(workers, samples, drawing, area, &baseline)) {
+  const SampleDrawing drawing{choice->size, request.rendering, request.threshold, 0};
+  if (!(cellStrike && request.area == 0) && judge(workers, samples, drawing, area, judged)) {
     choice->area = area;
-  } else if (cellStrike && judge(workers, samples, drawing, kWholeCell, &baseline)) {
+  } else if (cellStrike && judge(workers, samples, drawing, kWholeCell, judged)) {
     choice->area = kWholeCell;
     choice->filled = true;
   } else {
     return false;
   }
   choice->fits = true;
-  choice->baselineRow = baseline;
+  choice->baselineRow = judged->baselineRow;
   return true;
 }
 
@@ -255,8 +289,11 @@ bool strokeCrossings(Workers* workers, const std::vector<unsigned>& glyphs,
   workers->run(workers->size(), [&](Face* face, std::size_t) {
     std::vector<Crossing> none;
     face->setPlain(true);
-    if (!face->setSize(drawing.size, drawing.rendering, drawing.threshold, false) ||
-        !face->addStrokeCrossings(nullptr, 0, &none)) {
+    if (!face->setSize(drawing.size, drawing.rendering, drawing.threshold, false, drawing.tall)) {
+      return;
+    }
+    face->drawTall(true);
+    if (!face->addStrokeCrossings(nullptr, 0, &none)) {
       return;  // the others measure its share, if any can
     }
     for (std::size_t from = 0, to = 0; jobs.take(&from, &to);) {
@@ -293,14 +330,69 @@ Thinning thinningOf(Workers* workers, const std::vector<unsigned>& glyphs,
 
 void chooseThinning(Workers* workers, const Samples& samples, const SizingRequest& request,
                     SizeChoice* choice) {
-  const SampleDrawing drawing{choice->size, request.rendering, request.threshold};
+  // The main scripts' glyphs measured as tall as they are drawn, the Latin
+  // ones as wide as tall.
+  SampleDrawing drawing{choice->size, request.rendering, request.threshold, choice->tall};
   std::vector<unsigned> glyphs;
   for (const Sample& sample : samples.scripts) {
     const std::vector<unsigned> some = spreadOf(sample.glyphs, kStrokeSample);
     glyphs.insert(glyphs.end(), some.begin(), some.end());
   }
   choice->thinning = thinningOf(workers, glyphs, drawing);
+  drawing.tall = 0;
   choice->latinThinning = thinningOf(workers, samples.latin, drawing);
+}
+
+// Whether the samples are of scripts whose glyphs fill a square em
+// (ideographs, Hangul, kana).
+bool squareScripts(const Samples& samples) {
+  for (const Sample& sample : samples.scripts) {
+    if (sample.group != kIdeographs && sample.group != kHangul && sample.group != kKana) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The outlines drawn taller than wide, where that fills more of the area's
+// height: by default, a CJK font from its outlines in an area taller than
+// wide (the hand-drawn fonts' 15 columns and 16 rows) is drawn as many
+// pixels taller as its samples still fit, and as many of the even sample of
+// all its glyphs as at its size (so that no more of its other glyphs, a
+// Latin g, are drawn smaller), up to kMaxTaller per kTallerPer of its size,
+// at the baseline that fits them then. `plainFits`: how many of the even
+// sample fit at its size.
+void chooseTallness(Workers* workers, const Samples& samples, const SizingRequest& request,
+                    const Judged& plain, SizeChoice* choice) {
+  choice->tall = 0;
+  if (request.size != 0 || choice->strike || choice->onGrid || !choice->scalable ||
+      choice->area.height <= choice->area.width || !squareScripts(samples)) {
+    return;
+  }
+  // The tallest glyphs first, so that a height at which one does not fit
+  // costs a few drawings.
+  Samples tallestFirst = samples;
+  for (std::size_t g = 0; g < samples.scripts.size(); ++g) {
+    std::vector<std::size_t> order(samples.scripts[g].glyphs.size());
+    std::iota(order.begin(), order.end(), 0);
+    const std::vector<int>& heights = plain.heights[g];
+    std::stable_sort(order.begin(), order.end(),
+                     [&heights](std::size_t a, std::size_t b) { return heights[a] > heights[b]; });
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      tallestFirst.scripts[g].glyphs[i] = samples.scripts[g].glyphs[order[i]];
+    }
+  }
+  const int most = choice->size + choice->size * kMaxTaller / kTallerPer;
+  for (int tall = choice->size + 1; tall <= most; ++tall) {
+    Judged taller;
+    if (!judge(workers, tallestFirst, {choice->size, request.rendering, request.threshold, tall},
+               choice->area, &taller) ||
+        taller.allFits < plain.allFits) {
+      break;
+    }
+    choice->tall = tall;
+    choice->baselineRow = taller.baselineRow;
+  }
 }
 
 // The size an outline font drawn in pixels for the cell is drawn at, by
@@ -318,17 +410,27 @@ int gridOf(Face* face, const Samples& samples, const SizingRequest& request) {
 
 }  // namespace
 
+bool drawnTall(const SizeChoice& choice, std::uint32_t code) {
+  return choice.tall != 0 && isOfGroups(choice.binding, code);
+}
+
+int tallAt(const SizeChoice& choice, int size) {
+  return choice.tall == 0 || choice.size == 0
+             ? 0
+             : (choice.tall * size + choice.size / 2) / choice.size;
+}
+
 bool chooseSize(Workers* workers, const FaceInfo& info, const SizingRequest& request,
                 SizeChoice* choice) {
   Face* face = workers->first();
-  const Samples samples{samplesOf(info), evenSample(info.codes, kAllSampleSize),
-                        latinOf(info.codes)};
+  Samples samples{samplesOf(info), evenSample(info.codes, kAllSampleSize), {}, latinOf(info.codes)};
   choice->binding.clear();
   if (samples.scripts.front().group != kOtherScripts) {
     for (const Sample& sample : samples.scripts) {
       choice->binding.push_back(sample.group);
     }
   }
+  samples.allMain = evenSampleOf(info.codes, kAllSampleSize, choice->binding);
   Area area = kHandDrawnArea;
   if (request.area != 0 && !areaOfSize(request.area, &area)) {
     return false;
@@ -340,6 +442,7 @@ bool chooseSize(Workers* workers, const FaceInfo& info, const SizingRequest& req
   // strokes, not its box: the size is judged on the plain drawings.
   face->setPlain(true);
   choice->size = 0;
+  choice->tall = 0;
   for (int size : sizesToTry(info, request, area, grid)) {
     if (!face->setSize(size, request.rendering, request.threshold, false)) {
       continue;
@@ -348,7 +451,9 @@ bool chooseSize(Workers* workers, const FaceInfo& info, const SizingRequest& req
     choice->strike = face->usesStrike();
     choice->area = area;
     choice->filled = false;
-    if (fitsSize(workers, samples, request, area, choice)) {
+    Judged judged;
+    if (fitsSize(workers, samples, request, area, choice, &judged)) {
+      chooseTallness(workers, samples, request, judged, choice);
       chooseThinning(workers, samples, request, choice);
       return true;
     }
@@ -361,7 +466,7 @@ bool chooseSize(Workers* workers, const FaceInfo& info, const SizingRequest& req
   }
   // Nothing fits: the smallest size tried, its glyphs placed as best they can.
   choice->baselineRow =
-      bestBaseline(workers, samples, {choice->size, request.rendering, request.threshold}, area);
+      bestBaseline(workers, samples, {choice->size, request.rendering, request.threshold, 0}, area);
   chooseThinning(workers, samples, request, choice);
   return true;
 }

@@ -4,6 +4,7 @@
 #ifndef FONTGRAFT_CONVERT_SIZING_H
 #define FONTGRAFT_CONVERT_SIZING_H
 
+#include <cstdint>
 #include <vector>
 
 #include "convert/face.h"
@@ -38,8 +39,17 @@ constexpr double kThickStroke = 1.9;
 constexpr double kMaxThinning = 0.5;
 constexpr std::size_t kStrokeSample = 48;
 
+// A CJK font drawn from its outlines in an area taller than wide has the
+// glyphs of its main scripts drawn taller than wide where they then fill
+// more of the area's height: by at most kMaxTaller pixels per kTallerPer
+// pixels of its size (2 at 15 px), so that its shapes stay those of the
+// font. Its other glyphs (Latin letters, symbols) keep their proportions.
+constexpr int kMaxTaller = 1;
+constexpr int kTallerPer = 7;
+
 struct SizeChoice {
   int size = 0;
+  int tall = 0;           // the outlines' pixels per em from top to bottom, where not `size`
   bool strike = false;    // drawn from the face's bitmap strike of that size
   bool scalable = false;  // the face has outlines
   bool filled = false;    // the whole cell was taken for a strike drawn for it
@@ -51,6 +61,15 @@ struct SizeChoice {
   Thinning latinThinning;            // and of the Latin ones, measured on a-z A-Z 0-9
   std::vector<ScriptGroup> binding;  // the scripts it was judged on; empty: all glyphs
 };
+
+// Whether the glyph of `code` is drawn `choice.tall` pixels per em from top
+// to bottom: those of the scripts the size was judged on, where it is given.
+bool drawnTall(const SizeChoice& choice, std::uint32_t code);
+
+// The outlines' pixels per em from top to bottom at `size` for a font sized
+// as `choice` says: as much taller than `size` as the choice's are than its
+// size (0 where they are not).
+int tallAt(const SizeChoice& choice, int size);
 
 struct SizingRequest {
   int size = 0;  // given: only the baseline is chosen
