@@ -244,6 +244,23 @@ TEST(Strokes, CrossingsOfTwoBars) {
   EXPECT_FLOAT_EQ(widths.bars, 1);
 }
 
+// The stems' width is the one at five eighths of them in order (the 6th of
+// 8), the bars' their median (the 2nd of 3); gaps count for neither.
+TEST(Strokes, WidthsOfStemsAndBars) {
+  std::vector<Crossing> crossings;
+  for (const float stem : {1.25f, 0.5f, 2.0f, 1.5f, 1.0f, 0.75f, 1.75f, 0.25f}) {
+    crossings.push_back({true, false, 0, 0, stem});
+  }
+  for (const float bar : {3.0f, 1.0f, 2.0f}) {
+    crossings.push_back({false, false, 0, 0, bar});
+  }
+  crossings.push_back({true, true, 0, 0, 9.0f});
+  crossings.push_back({false, true, 0, 0, 9.0f});
+  const StrokeWidths widths = strokeWidthsOf(crossings);
+  EXPECT_FLOAT_EQ(widths.stems, 1.5f);
+  EXPECT_FLOAT_EQ(widths.bars, 2.0f);
+}
+
 // A small drawing that keeps both bars and the gap keeps every crossing;
 // one whose bars run together, or that lost a bar, keeps fewer.
 TEST(Strokes, KeptByDrawings) {

@@ -28,8 +28,9 @@ constexpr int kFillStrikeMax = kCellSize;
 constexpr std::size_t kAllSampleSize = 500;
 
 // The thinned drawing (kThin, and kAuto from outlines): a font whose
-// vertical stems or horizontal strokes are typically wider than
-// kThinnedStroke pixels at its size, but less than kThickStroke, has them
+// vertical stems or horizontal strokes are wider than kThinnedStroke pixels
+// at its size (its stems' width at five eighths, its strokes' median: see
+// strokeWidthsOf), but less than kThickStroke, has them
 // drawn that much thinner, by at most kMaxThinning, so that every stroke is
 // drawn one pixel wide (the rasterizer keeps the thinnest), never one here
 // and two there. Thicker strokes are left as they are: no thinning evens
