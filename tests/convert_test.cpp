@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -20,9 +21,13 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "convert/face.h"
 #include "convert/layout.h"
 #include "convert/strokes.h"
+#include "convert/workers.h"
 #include "support.h"
 
 namespace {
@@ -280,6 +285,80 @@ TEST(Strokes, KeptByDrawings) {
   EXPECT_LT(crossingsKept(crossings, drawing("..######..")), all);
   EXPECT_LT(crossingsKept(crossings, drawing("..##......")), all);
   EXPECT_EQ(crossingsKept(crossings, drawing("..........")), 2);  // the gaps, blank anyway
+}
+
+// Every job is handed out once, whoever asks, and none after stop().
+TEST(Workers, JobsTakenOnceEach) {
+  for (const std::size_t step : {1u, 7u, 1000u, 2000u}) {
+    Jobs jobs(1000, step);
+    std::vector<std::atomic<int>> taken(1000);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+      threads.emplace_back([&] {
+        for (std::size_t from = 0, to = 0; jobs.take(&from, &to);) {
+          EXPECT_LT(from, to);
+          EXPECT_LE(to, 1000u);
+          EXPECT_LE(to - from, step);
+          for (std::size_t i = from; i < to; ++i) {
+            ++taken[i];
+          }
+        }
+      });
+    }
+    for (std::thread& thread : threads) {
+      thread.join();
+    }
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+      ASSERT_EQ(taken[i].load(), 1) << "job " << i << ", " << step << " at a time";
+    }
+  }
+  Jobs jobs(10, 2);
+  std::size_t from = 0;
+  std::size_t to = 0;
+  ASSERT_TRUE(jobs.take(&from, &to));
+  EXPECT_EQ(from, 0u);
+  EXPECT_EQ(to, 2u);
+  jobs.stop();
+  EXPECT_FALSE(jobs.take(&from, &to));
+}
+
+// A worker whose face cannot be opened (here: a face the file lacks) takes
+// no part, and worker 0 does all the work; an exception on another worker's
+// thread is thrown to the caller once all have finished.
+TEST(Workers, TheOthersDoTheShareOfOneThatCannotWork) {
+  FontData data;
+  std::string error;
+  ASSERT_TRUE(readFontData(std::string(FONTGRAFT_EXAMPLES) + "/blocky.ttf", &data, &error))
+      << error;
+  Face first;
+  FaceInfo info;
+  ASSERT_TRUE(first.open(data, 0, &info, &error)) << error;
+  Workers none(data, 7, &first, 4);  // workers 1 on cannot open face 7
+  Jobs jobs(100, 3);
+  std::vector<int> by(100, -1);
+  none.run(none.size(), [&](Face* face, std::size_t worker) {
+    EXPECT_EQ(face == &first, worker == 0);
+    for (std::size_t from = 0, to = 0; jobs.take(&from, &to);) {
+      std::fill(by.begin() + static_cast<std::ptrdiff_t>(from),
+                by.begin() + static_cast<std::ptrdiff_t>(to), static_cast<int>(worker));
+    }
+  });
+  EXPECT_EQ(std::count(by.begin(), by.end(), 0), 100);
+
+  Workers some(data, 0, &first, 2);
+  if (some.size() < 2) {
+    GTEST_SKIP() << "one core: no other worker's thread";
+  }
+  std::atomic<int> finished{0};
+  EXPECT_THROW(some.run(2,
+                        [&](Face*, std::size_t worker) {
+                          if (worker == 1) {
+                            throw std::bad_alloc();
+                          }
+                          ++finished;
+                        }),
+               std::bad_alloc);
+  EXPECT_EQ(finished.load(), 1);
 }
 
 class PackagedFont : public ::testing::TestWithParam<FontCase> {};

@@ -21,6 +21,8 @@ KIND is one of
                whose FOUNDRY a carriage return (OUT.pcf): A an 8 x 8 square
   strokes      A two upright bars 1.4 px wide at 10 px, 1 px apart; B the
                same lying down
+  squat        U+4E00-U+51FF a block 0.9 em wide and 0.7 tall, from 0.05
+               em under the baseline; A a square of 0.7 em on it
 KIND may also be a BDF font of BITMAP_FONTS below (OUT.bdf), whose glyph N
 (from 1) is a bar N pixels wide.
 Needs fontTools (Debian: python3-fonttools).
@@ -82,6 +84,10 @@ def build(kind, style="Regular"):
     elif kind == "wide":
         glyphs = {"A": square(700), "dash": box(0, 0, 1600, 300)}
         cmap = {0x41: "A", 0x2014: "dash"}
+    elif kind == "squat":
+        glyphs = {"A": square(700), "han": box(0, -50, 900, 650)}
+        cmap = {0x41: "A"}
+        cmap.update({code: "han" for code in range(0x4E00, 0x5200)})
     elif kind == "strokes":
         glyphs = {"A": two_bars(False), "B": two_bars(True)}
         cmap = {0x41: "A", 0x42: "B"}
