@@ -42,8 +42,9 @@ const char kHelp[] =
     "  --face F         the face of a collection: its number or its name, with or\n"
     "                   without its style (default 0; see --list-faces)\n"
     "  --size N         pixels per em (default: the largest at which every common\n"
-    "                   character of the font's main scripts fits the area; a\n"
-    "                   glyph that still does not fit is drawn smaller to fit;\n"
+    "                   character of the font's main scripts fits the area, CJK\n"
+    "                   ones drawn up to 1 px in 7 taller where they still fit;\n"
+    "                   a glyph that still does not fit is drawn smaller to fit;\n"
     "                   with --size, what does not fit is clipped, status 2)\n"
     "  --codes A-B      only the codes A to B, in hex (repeatable; default: every\n"
     "                   code from 1 to FFFF the font maps); the size stays the\n"
@@ -640,21 +641,19 @@ std::string tallText(const SizeChoice& choice) {
 
 void printSummary(const Request& request, const FaceInfo& info, const SizeChoice& choice,
                   const Summary& summary, std::size_t glyphs, int smallest) {
-  std::fprintf(stderr,
-               "%s: %s glyph%s of %s (face %d) at %d pixels per em%s, %s (%s%s), baseline above "
-               "cell row %d, %s\n",
-               kProgram, counted(static_cast<long>(glyphs)).c_str(), glyphs == 1 ? "" : "s",
-               faceName(info).c_str(), info.index, choice.size, tallText(choice).c_str(),
-               sizeReason(choice, request.sizing.size != 0).c_str(),
-               renderingName(choice, request.sizing.rendering).c_str(),
-               drawingNote(request, choice, summary).c_str(), choice.baselineRow,
-               areaName(choice).c_str());
-  std::fprintf(
-      stderr, "%s: moved %s; drawn smaller to fit %s; clipped %s%s\n", kProgram,
-      summary.moved.text().c_str(), smallerText(summary).c_str(), summary.clipped.text().c_str(),
-      summary.clipped.total == 0 ? ""
-      : smallest > 0 ? (": at " + std::to_string(smallest) + " pixels per em none would be").c_str()
-                     : "");
+  printNote(kProgram, counted(static_cast<long>(glyphs)) + (glyphs == 1 ? " glyph" : " glyphs") +
+                          " of " + faceName(info) + " (face " + std::to_string(info.index) +
+                          ") at " + std::to_string(choice.size) + " pixels per em" +
+                          tallText(choice) + ", " + sizeReason(choice, request.sizing.size != 0) +
+                          " (" + renderingName(choice, request.sizing.rendering) +
+                          drawingNote(request, choice, summary) + "), baseline above cell row " +
+                          std::to_string(choice.baselineRow) + ", " + areaName(choice));
+  printNote(kProgram, "moved " + summary.moved.text() + "; drawn smaller to fit " +
+                          smallerText(summary) + "; clipped " + summary.clipped.text() +
+                          (summary.clipped.total == 0 ? ""
+                           : smallest > 0
+                               ? ": at " + std::to_string(smallest) + " pixels per em none would be"
+                               : ""));
   if (summary.blank.total > 0 || summary.undrawable.total > 0 || summary.noFit.total > 0) {
     std::string parts = summary.blank.text() + " that draw nothing";
     if (summary.undrawable.total > 0) {
@@ -663,13 +662,11 @@ void printSummary(const Request& request, const FaceInfo& info, const SizeChoice
     if (summary.noFit.total > 0) {
       parts += ", " + summary.noFit.text() + " that fit the area at no size";
     }
-    std::fprintf(stderr, "%s: left out, so that the device keeps its own: %s\n", kProgram,
-                 parts.c_str());
+    printNote(kProgram, "left out, so that the device keeps its own: " + parts);
   }
   if (info.astral > 0) {
-    std::fprintf(stderr,
-                 "%s: %s code%s above U+FFFF left out: the table holds U+0000\u2013U+FFFF\n",
-                 kProgram, counted(info.astral).c_str(), info.astral == 1 ? "" : "s");
+    printNote(kProgram, counted(info.astral) + (info.astral == 1 ? " code" : " codes") +
+                            " above U+FFFF left out: the table holds U+0000\u2013U+FFFF");
   }
 }
 
@@ -811,16 +808,16 @@ int faceWithStrike(const FontData& data, const FaceInfo& info, int size, std::st
   return -1;
 }
 
-// The summary's lines on what the glyphs came from: a bitmap font's charset
+// The summary's notes on what the glyphs came from: a bitmap font's charset
 // and table, the coverage of the common sets by the glyphs written, and a
 // face of the file with bitmaps of the size where this one is drawn from
 // outlines.
-std::string sourceSummary(const FontData& data, const FaceInfo& info, const SizeChoice& choice,
-                          const std::vector<CellGlyph>& glyphs) {
-  const std::string prefix = std::string(kProgram) + ": ";
-  std::string text;
+std::vector<std::string> sourceSummary(const FontData& data, const FaceInfo& info,
+                                       const SizeChoice& choice,
+                                       const std::vector<CellGlyph>& glyphs) {
+  std::vector<std::string> notes;
   if (!info.charset.empty()) {
-    text += prefix + charsetText(info) + readingText(info) + "\n";
+    notes.push_back(charsetText(info) + readingText(info));
   }
   std::vector<std::uint32_t> written;
   for (const CellGlyph& glyph : glyphs) {
@@ -829,16 +826,16 @@ std::string sourceSummary(const FontData& data, const FaceInfo& info, const Size
   std::sort(written.begin(), written.end());
   const std::string coverage = coverageText(commonSets(), written);
   if (!coverage.empty()) {
-    text += prefix + "coverage: " + coverage + "\n";
+    notes.push_back("coverage: " + coverage);
   }
   std::string name;
   const int other = choice.strike ? -1 : faceWithStrike(data, info, choice.size, &name);
   if (other >= 0) {
-    text += prefix + "face " + std::to_string(other) + " of the file (" + name +
-            ") has hand-drawn bitmaps of " + std::to_string(choice.size) +
-            " pixels, the size chosen here: try --face " + std::to_string(other) + "\n";
+    notes.push_back("face " + std::to_string(other) + " of the file (" + name +
+                    ") has hand-drawn bitmaps of " + std::to_string(choice.size) +
+                    " pixels, the size chosen here: try --face " + std::to_string(other));
   }
-  return text;
+  return notes;
 }
 
 int convert(const Request& request) {
@@ -893,7 +890,9 @@ int convert(const Request& request) {
     std::fputs(summary.verbose.c_str(), stderr);
   }
   printSummary(request, info, choice, summary, glyphs.size(), smallest);
-  std::fputs(sourceSummary(data, info, choice, glyphs).c_str(), stderr);
+  for (const std::string& note : sourceSummary(data, info, choice, glyphs)) {
+    printNote(kProgram, note);
+  }
   return summary.clipped.total > 0 ? 2 : 0;
 }
 
