@@ -132,12 +132,53 @@ SampleList listOf(const Samples& samples) {
   return list;
 }
 
+// What the scripts' glyphs drawn so far rule out, shared by the workers: a
+// script with more glyphs over the area than it may have, or, where it may
+// have none, glyphs that reach further above and below the baseline
+// together than the area is tall (no baseline lets them all stand in it).
+class ScriptLimits {
+ public:
+  ScriptLimits(const Samples& samples, const Area& area)
+      : limits_(new Limit[samples.scripts.size()]), height_(area.height), area_(area) {
+    for (std::size_t g = 0; g < samples.scripts.size(); ++g) {
+      limits_[g].allowed = allowedOver(samples.scripts[g].glyphs.size());
+    }
+  }
+  // Counts a glyph of script `g`; false once the script cannot fit.
+  bool fits(std::size_t g, const InkBox& ink) {
+    Limit& limit = limits_[g];
+    if (!fitsArea(ink, area_) && ++limit.over > limit.allowed) {
+      return false;
+    }
+    return limit.allowed > 0 ||
+           raise(&limit.above, ink.top) + raise(&limit.below, ink.height - ink.top) <= height_;
+  }
+
+ private:
+  struct Limit {
+    long allowed = 0;
+    std::atomic<long> over{0};
+    std::atomic<int> above{-kCellSize};  // the most rows above the baseline, and below
+    std::atomic<int> below{-kCellSize};
+  };
+  // Raises `most` to `value` where that is more; the most now.
+  static int raise(std::atomic<int>* most, int value) {
+    int now = most->load();
+    while (value > now && !most->compare_exchange_weak(now, value)) {
+    }
+    return value > now ? value : now;
+  }
+  std::unique_ptr<Limit[]> limits_;
+  int height_;
+  Area area_;
+};
+
 // The inks of the samples drawn at `drawing` on every worker: for each
 // script those of its glyphs that draw ink, in order, and those of the even
-// sample of all glyphs. With `area`, stops as soon as more of a script's
-// glyphs stand over it than the script may have, and returns false; so that
-// a size far too large costs a few glyphs, the scripts' glyphs are taken
-// before the even sample's.
+// sample of all glyphs. With `area`, stops as soon as a script cannot fit
+// it (see ScriptLimits), and returns false; so that a size far too large
+// costs a few glyphs, the scripts' glyphs are taken before the even
+// sample's.
 bool sampleInks(Workers* workers, const Samples& samples, const SampleDrawing& drawing,
                 const Area* area, std::vector<std::vector<InkBox>>* scripts,
                 std::vector<InkBox>* all, std::vector<std::vector<int>>* heights = nullptr) {
@@ -145,7 +186,8 @@ bool sampleInks(Workers* workers, const Samples& samples, const SampleDrawing& d
   const std::size_t scriptCount = samples.scripts.size();
   std::vector<InkBox> inks(list.glyphs.size());
   std::vector<char> drawn(list.glyphs.size(), 0);
-  std::unique_ptr<std::atomic<long>[]> over(new std::atomic<long>[scriptCount]());
+  std::unique_ptr<ScriptLimits> limits(area != nullptr ? new ScriptLimits(samples, *area)
+                                                       : nullptr);
   std::atomic<bool> stopped{false};
   Jobs jobs(list.glyphs.size(), kSamplesPerTake);
   workers->run(workers->size(), [&](Face* face, std::size_t) {
@@ -163,8 +205,7 @@ bool sampleInks(Workers* workers, const Samples& samples, const SampleDrawing& d
         inks[i] = inkOf(bitmap);
         drawn[i] = 1;
         const std::size_t g = list.groups[i];
-        if (area != nullptr && g < scriptCount && !fitsArea(inks[i], *area) &&
-            ++over[g] > allowedOver(samples.scripts[g].glyphs.size())) {
+        if (limits && g < scriptCount && !limits->fits(g, inks[i])) {
           stopped = true;
           jobs.stop();
         }
