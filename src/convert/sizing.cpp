@@ -419,8 +419,10 @@ void chooseTallness(Workers* workers, const Samples& samples, const SizingReques
     const std::vector<int>& heights = plain.heights[g];
     std::stable_sort(order.begin(), order.end(),
                      [&heights](std::size_t a, std::size_t b) { return heights[a] > heights[b]; });
-    for (std::size_t i = 0; i < order.size(); ++i) {
-      tallestFirst.scripts[g].glyphs[i] = samples.scripts[g].glyphs[order[i]];
+    std::vector<unsigned>& glyphs = tallestFirst.scripts[g].glyphs;
+    glyphs.clear();
+    for (const std::size_t i : order) {
+      glyphs.push_back(samples.scripts[g].glyphs[i]);
     }
   }
   const int most = choice->size + choice->size * kMaxTaller / kTallerPer;
