@@ -2,15 +2,20 @@
 // glyph and writing both files; by default, and with the 14 x 14 area and the
 // unhinted drawing that were the defaults before the thinned drawing, to
 // compare; otf2bdf on the same font at 15 px, the yardstick (the default
-// must take at most 0.75 of its time); and the listing and the search of the
-// faces of a hostile collection; a font completed by another (--fallback)
-// against the other alone. A font or program that is not installed is
-// skipped.
+// must take at most 0.75 of its time), and the three as processes in turns,
+// whose counters give the default's share of the others' times; the listing
+// and the search of the faces of a hostile collection; and a font completed
+// by another (--fallback) against the other alone. A font or program that is
+// not installed is skipped.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +27,8 @@
 #include <vector>
 
 #include "convert/convert.h"
+
+extern char** environ;
 
 namespace {
 
@@ -81,6 +88,94 @@ constexpr char kZenHei[] = "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc";
 constexpr char kDejaVu[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr char kBefore[] = "--area 14 --render unhinted";
 
+// Runs `args` as a process, its standard output and error on /dev/null;
+// returns its wall time in milliseconds, or a negative value when it cannot
+// run or, unless `anyStatus`, does not exit 0 (otf2bdf exits 8 when it has
+// written the font).
+double timeRun(const std::vector<std::string>& args, bool anyStatus) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) {
+    argv.push_back(const_cast<char*>(a.c_str()));
+  }
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  int status = 0;
+  const bool ran = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
+                   waitpid(pid, &status, 0) == pid;
+  const auto end = std::chrono::steady_clock::now();
+  posix_spawn_file_actions_destroy(&actions);
+  if (!ran || !WIFEXITED(status) || (!anyStatus && WEXITSTATUS(status) != 0)) {
+    return -1;
+  }
+  return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty()           ? 0
+         : v.size() % 2 == 1 ? v[v.size() / 2]
+                             : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// The bound on the default's time, as a share of otf2bdf's, and the rounds
+// run before the timed ones.
+constexpr double kOtf2bdfShare = 0.75;
+constexpr int kWarmRounds = 2;
+
+// The converter's default on WenQuanYi Zen Hei, the drawing of before and
+// otf2bdf at 15 px, each as a process writing its files (the converter's
+// synced), in turns, after kWarmRounds rounds that are not counted: the
+// counters are the default's median time and its share of the others'
+// medians (`of_otf2bdf` must be at most kOtf2bdfShare; `bound` is 1 where
+// it is).
+void againstOthers(benchmark::State& state) {
+  const std::string converter = FONTGRAFT_CONVERT_BIN;
+  std::string folder = std::filesystem::temp_directory_path() / "fontgraft-bench-XXXXXX";
+  if (converter.empty() || !std::filesystem::exists(kZenHei) ||
+      std::system("command -v otf2bdf >/dev/null") != 0 || mkdtemp(folder.data()) == nullptr) {
+    state.SkipWithError("the converter, the font or otf2bdf is missing, or no scratch folder");
+    return;
+  }
+  const std::vector<std::string> runs[] = {
+      {converter, kZenHei, folder + "/a.bdf", folder + "/a.txt"},
+      {converter, "--area", "14", "--render", "unhinted", kZenHei, folder + "/b.bdf",
+       folder + "/b.txt"},
+      {"otf2bdf", "-p", "15", "-o", folder + "/c.bdf", kZenHei}};
+  std::vector<double> times[3];
+  int round = 0;
+  for (auto _ : state) {
+    double took[3];
+    for (int r = 0; r < 3; ++r) {
+      took[r] = timeRun(runs[r], r == 2);
+    }
+    if (took[0] < 0 || took[1] < 0 || took[2] < 0) {
+      state.SkipWithError("a run failed");
+      break;
+    }
+    state.SetIterationTime(took[0] / 1000);
+    if (++round > kWarmRounds) {
+      for (int r = 0; r < 3; ++r) {
+        times[r].push_back(took[r]);
+      }
+    }
+  }
+  std::filesystem::remove_all(folder);
+  const double ours = median(times[0]);
+  const double before = median(times[1]);
+  const double otf = median(times[2]);
+  if (before > 0 && otf > 0) {
+    state.counters["median_ms"] = ours;
+    state.counters["of_before"] = ours / before;
+    state.counters["of_otf2bdf"] = ours / otf;
+    state.counters["bound"] = ours / otf <= kOtf2bdfShare ? 1 : 0;
+  }
+}
+
 BENCHMARK_CAPTURE(convertFont, ZenHei, kZenHei, "")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(convertFont, ZenHeiAsBefore, kZenHei, kBefore)
     ->Unit(benchmark::kMillisecond)
@@ -89,6 +184,7 @@ BENCHMARK_CAPTURE(otf2bdf, ZenHei, kZenHei)->Unit(benchmark::kMillisecond)->UseR
 BENCHMARK_CAPTURE(convertFont, DejaVuSans, kDejaVu, "")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(againstOthers)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(17);
 
 // A hand-drawn font completed by an outline font (--fallback), against the
 // outline font converted alone.

@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -21,9 +22,13 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "convert/face.h"
 #include "convert/layout.h"
 #include "convert/strokes.h"
+#include "convert/workers.h"
 #include "support.h"
 
 namespace {
@@ -46,6 +51,8 @@ struct Report {
   int baseline = 0;
   int first = 2;                              // first row and column of the area
   int right = 16;                             // one past its last column
+  int tall = 0;                               // the main scripts' height in pixels per em
+  std::set<std::string> scripts;              // the main scripts named: "ideographs", "Hangul"
   int thin[2][2] = {};                        // 1/64 px: stems, bars; main scripts, Latin
   bool plainAll = false;                      // unhinted, unthinned, no dropout control
   std::map<long, std::pair<int, int>> moves;  // code: rows down, columns right
@@ -68,6 +75,7 @@ Report readReport(const std::string& log) {
   const std::regex smaller(R"(drawn at (\d+) pixels per em to fit)");
   const std::regex summary(R"(at (\d+) pixels per em.* baseline above cell row (\d+))");
   const std::regex thinned(R"(thinned by ([\d.]+) x ([\d.]+) px \(Latin ([\d.]+) x ([\d.]+)\))");
+  const std::regex tall(R"(pixels per em \((\d+) tall)");
   for (std::string line; std::getline(lines, line);) {
     std::smatch m;
     const long code = line.rfind("U+", 0) == 0 ? std::stol(line.substr(2, 4), nullptr, 16) : -1;
@@ -91,6 +99,14 @@ Report readReport(const std::string& log) {
       report.first = line.find("14 x 14 area") != std::string::npos ? 2 : 0;
       report.right = line.find("15 x 16 area") != std::string::npos ? 15 : 16;
       report.plainAll = line.find("unhinted") != std::string::npos;
+      report.tall = std::regex_search(line, m, tall) ? std::stoi(m[1]) : 0;
+      for (const char* script : {"ideographs", "Hangul", "kana"}) {
+        if (line.find(std::string("its ") + script) != std::string::npos ||
+            line.find(std::string(", ") + script) != std::string::npos ||
+            line.find(std::string("and ") + script + " fit") != std::string::npos) {
+          report.scripts.insert(script);
+        }
+      }
       if (std::regex_search(line, m, thinned)) {
         for (int i = 0; i < 4; ++i) {
           report.thin[i / 2][i % 2] = sixtyFourths(m[i + 1]);
@@ -106,6 +122,24 @@ bool isLatin(long code) {
   return code <= 0x024F || (code >= 0x1E00 && code <= 0x1EFF);
 }
 
+// The script a code's glyph is counted in, of those that may size a font
+// (the converter's summary names them), or "".
+std::string sizingScriptOf(long c) {
+  if ((c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
+      (c >= 0xF900 && c <= 0xFAFF)) {
+    return "ideographs";
+  }
+  if ((c >= 0xAC00 && c <= 0xD7FF) || (c >= 0x1100 && c <= 0x11FF) ||
+      (c >= 0x3130 && c <= 0x318F) || (c >= 0xA960 && c <= 0xA97F)) {
+    return "Hangul";
+  }
+  if ((c >= 0x3040 && c <= 0x30FF) || (c >= 0x31F0 && c <= 0x31FF) ||
+      (c >= 0xFF66 && c <= 0xFF9F)) {
+    return "kana";
+  }
+  return "";
+}
+
 // How a glyph is drawn from its outline: thinned by `thin` (1/64 px, stems
 // and bars) with the rasterizer's smart dropout control, stubs included, or
 // plain.
@@ -117,11 +151,11 @@ struct OutlineDrawing {
 // The 32-byte record the utility stores for FreeType's own bitmap of a glyph,
 // placed from the baseline row and shifted as reported.
 
-std::string expectedRecord(FT_Face face, unsigned glyph, int size, const Report& report,
+std::string expectedRecord(FT_Face face, unsigned glyph, int size, int tall, const Report& report,
                            std::pair<int, int> shift, bool outline, const OutlineDrawing& drawing,
                            std::string* why) {
   std::string record(32, '\0');
-  FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size));
+  FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(size), static_cast<FT_UInt>(tall));
   bool strike = false;
   for (int i = 0; i < face->num_fixed_sizes; ++i) {
     strike = strike || face->available_sizes[i].height == size;
@@ -285,6 +319,23 @@ TEST(Strokes, CrossingsOfTwoBars) {
   EXPECT_FLOAT_EQ(widths.bars, 1);
 }
 
+// The stems' width is the one at five eighths of them in order (the 6th of
+// 8), the bars' their median (the 2nd of 3); gaps count for neither.
+TEST(Strokes, WidthsOfStemsAndBars) {
+  std::vector<Crossing> crossings;
+  for (const float stem : {1.25f, 0.5f, 2.0f, 1.5f, 1.0f, 0.75f, 1.75f, 0.25f}) {
+    crossings.push_back({true, false, 0, 0, stem});
+  }
+  for (const float bar : {3.0f, 1.0f, 2.0f}) {
+    crossings.push_back({false, false, 0, 0, bar});
+  }
+  crossings.push_back({true, true, 0, 0, 9.0f});
+  crossings.push_back({false, true, 0, 0, 9.0f});
+  const StrokeWidths widths = strokeWidthsOf(crossings);
+  EXPECT_FLOAT_EQ(widths.stems, 1.5f);
+  EXPECT_FLOAT_EQ(widths.bars, 2.0f);
+}
+
 // A small drawing that keeps both bars and the gap keeps every crossing;
 // one whose bars run together, or that lost a bar, keeps fewer.
 TEST(Strokes, KeptByDrawings) {
@@ -304,6 +355,80 @@ TEST(Strokes, KeptByDrawings) {
   EXPECT_LT(crossingsKept(crossings, drawing("..######..")), all);
   EXPECT_LT(crossingsKept(crossings, drawing("..##......")), all);
   EXPECT_EQ(crossingsKept(crossings, drawing("..........")), 2);  // the gaps, blank anyway
+}
+
+// Every job is handed out once, whoever asks, and none after stop().
+TEST(Workers, JobsTakenOnceEach) {
+  for (const std::size_t step : {1u, 7u, 1000u, 2000u}) {
+    Jobs jobs(1000, step);
+    std::vector<std::atomic<int>> taken(1000);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+      threads.emplace_back([&] {
+        for (std::size_t from = 0, to = 0; jobs.take(&from, &to);) {
+          EXPECT_LT(from, to);
+          EXPECT_LE(to, 1000u);
+          EXPECT_LE(to - from, step);
+          for (std::size_t i = from; i < to; ++i) {
+            ++taken[i];
+          }
+        }
+      });
+    }
+    for (std::thread& thread : threads) {
+      thread.join();
+    }
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+      ASSERT_EQ(taken[i].load(), 1) << "job " << i << ", " << step << " at a time";
+    }
+  }
+  Jobs jobs(10, 2);
+  std::size_t from = 0;
+  std::size_t to = 0;
+  ASSERT_TRUE(jobs.take(&from, &to));
+  EXPECT_EQ(from, 0u);
+  EXPECT_EQ(to, 2u);
+  jobs.stop();
+  EXPECT_FALSE(jobs.take(&from, &to));
+}
+
+// A worker whose face cannot be opened (here: a face the file lacks) takes
+// no part, and worker 0 does all the work; an exception on another worker's
+// thread is thrown to the caller once all have finished.
+TEST(Workers, TheOthersDoTheShareOfOneThatCannotWork) {
+  FontData data;
+  std::string error;
+  ASSERT_TRUE(readFontData(std::string(FONTGRAFT_EXAMPLES) + "/blocky.ttf", &data, &error))
+      << error;
+  Face first;
+  FaceInfo info;
+  ASSERT_TRUE(first.open(data, 0, &info, &error)) << error;
+  Workers none(data, 7, &first, 4);  // workers 1 on cannot open face 7
+  Jobs jobs(100, 3);
+  std::vector<int> by(100, -1);
+  none.run(none.size(), [&](Face* face, std::size_t worker) {
+    EXPECT_EQ(face == &first, worker == 0);
+    for (std::size_t from = 0, to = 0; jobs.take(&from, &to);) {
+      std::fill(by.begin() + static_cast<std::ptrdiff_t>(from),
+                by.begin() + static_cast<std::ptrdiff_t>(to), static_cast<int>(worker));
+    }
+  });
+  EXPECT_EQ(std::count(by.begin(), by.end(), 0), 100);
+
+  Workers some(data, 0, &first, 2);
+  if (some.size() < 2) {
+    GTEST_SKIP() << "one core: no other worker's thread";
+  }
+  std::atomic<int> finished{0};
+  EXPECT_THROW(some.run(2,
+                        [&](Face*, std::size_t worker) {
+                          if (worker == 1) {
+                            throw std::bad_alloc();
+                          }
+                          ++finished;
+                        }),
+               std::bad_alloc);
+  EXPECT_EQ(finished.load(), 1);
 }
 
 class PackagedFont : public ::testing::TestWithParam<FontCase> {};
@@ -358,8 +483,12 @@ TEST_P(PackagedFont, InstallsEveryGlyphWhole) {
     drawing.thinned = !report.plainAll && report.unthinned.count(c) == 0;
     drawing.thin[0] = thin[0] * size / report.size;
     drawing.thin[1] = thin[1] * size / report.size;
+    // The main scripts' glyphs as much taller as the summary says.
+    const int tall = report.tall != 0 && report.scripts.count(sizingScriptOf(c)) != 0
+                         ? (report.tall * size + report.size / 2) / report.size
+                         : size;
     const std::string want =
-        expectedRecord(face, glyph, size, report,
+        expectedRecord(face, glyph, size, tall, report,
                        move != report.moves.end() ? move->second : std::pair<int, int>{0, 0},
                        smaller != report.smaller.end(), drawing, &why);
     ASSERT_EQ(why, "") << "U+" << std::hex << code;
@@ -379,6 +508,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FontCase{"DejaVuSans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "", 0, 14},
         FontCase{"ZenHei", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "", 0, 15},
+        FontCase{"NanumGothicTaller", "/usr/share/fonts/truetype/nanum/NanumGothic.ttf", "", 0, 16},
         FontCase{"ZenHeiMargins", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc",
                  "--area 14 --render unhinted", 0, 13},
         FontCase{"ZenHeiSharpBitmaps", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc", "", 2, 15},
@@ -517,7 +647,7 @@ TEST_P(PackagedLegacyFont, InstallsItsGlyphsAtTheirUnicodeCodes) {
     const auto move = report.moves.find(static_cast<long>(unicode));
     std::string why;
     const std::string want =
-        expectedRecord(face, glyph, report.size, report,
+        expectedRecord(face, glyph, report.size, report.size, report,
                        move != report.moves.end() ? move->second : std::pair<int, int>{0, 0}, false,
                        OutlineDrawing{}, &why);
     exact += why.empty() && after.substr(0x34C928 + 32 * unicode, 32) == want ? 1 : 0;

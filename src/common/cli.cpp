@@ -82,17 +82,29 @@ int failRun(const char* program, const std::string& message) {
   return 1;
 }
 
-int checkStandardOutput(const char* program) {
+namespace {
+
+// Flushes standard output: 0, or 1 with one error line, whose reason is the
+// flush's own or else `earlier`, that of a write before it.
+int flushStandardOutput(const char* program, int earlier) {
   errno = 0;
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    return failRun(program, "cannot write to standard output: " + systemErrorText(errno));
+    return failRun(program, "cannot write to standard output: " +
+                                systemErrorText(errno != 0 ? errno : earlier));
   }
   return 0;
 }
 
+}  // namespace
+
+int checkStandardOutput(const char* program) {
+  return flushStandardOutput(program, 0);
+}
+
 int printText(const char* program, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  return checkStandardOutput(program);
+  errno = 0;
+  std::fwrite(text.data(), 1, text.size(), stdout);  // a long text may be written in part here
+  return flushStandardOutput(program, errno);
 }
 
 int printVersion(const char* program) {

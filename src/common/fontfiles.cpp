@@ -1,5 +1,6 @@
 #include "common/fontfiles.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -113,11 +114,11 @@ bool readDigestComment(Line line, MapDigest* digest) {
 
 namespace {
 
-// Text put together by hand and written in large pieces: a BDF of 40,000
-// glyphs is 3 MB of short lines.
+// Text put together by hand in a buffer of its own, added to `out` in large
+// pieces: a BDF of 40,000 glyphs is 7 MB of short lines.
 class TextOut {
  public:
-  explicit TextOut(std::FILE* file) : file_(file) {}
+  explicit TextOut(std::string* out) : out_(out) {}
   ~TextOut() { flush(); }
   TextOut(const TextOut&) = delete;
   TextOut& operator=(const TextOut&) = delete;
@@ -150,12 +151,9 @@ class TextOut {
       put(kDigits[(value >> shift) & 0xF]);
     }
   }
-  bool flush() {
-    if (used_ > 0 && std::fwrite(buffer_, 1, used_, file_) != used_) {
-      failed_ = true;
-    }
+  void flush() {
+    out_->append(buffer_, used_);
     used_ = 0;
-    return !failed_;
   }
 
  private:
@@ -165,11 +163,23 @@ class TextOut {
     }
     buffer_[used_++] = c;
   }
-  std::FILE* file_;
+  std::string* out_;
   char buffer_[1 << 16];
   std::size_t used_ = 0;
-  bool failed_ = false;
 };
+
+// How many glyphs' lines writeBdfFont and writeCodeMapFile make at a time.
+constexpr std::size_t kGlyphsPerPiece = 4096;
+
+// Writes `pieces` in order; false when writing fails.
+bool writePieces(std::FILE* file, const std::vector<std::string>& pieces) {
+  for (const std::string& piece : pieces) {
+    if (std::fwrite(piece.data(), 1, piece.size(), file) != piece.size()) {
+      return false;
+    }
+  }
+  return true;
+}
 
 // One glyph's lines, from STARTCHAR to ENDCHAR.
 void writeGlyph(TextOut* out, const CellGlyph& glyph, int pixelSize, int boxTop) {
@@ -212,7 +222,22 @@ void writeGlyph(TextOut* out, const CellGlyph& glyph, int pixelSize, int boxTop)
 
 }  // namespace
 
-bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<CellGlyph>& glyphs) {
+std::string bdfGlyphLines(const FontHeader& header, const CellGlyph* glyphs, std::size_t count) {
+  // The font box's top lies at y = baselineRow - kCellMargin (see below).
+  const int boxTop = header.baselineRow - kCellMargin;
+  std::string lines;
+  lines.reserve(count * 192);
+  {
+    TextOut out(&lines);
+    for (std::size_t i = 0; i < count; ++i) {
+      writeGlyph(&out, glyphs[i], header.pixelSize, boxTop);
+    }
+  }
+  return lines;
+}
+
+bool writeBdfLines(std::FILE* file, const FontHeader& header, const std::vector<CellGlyph>& glyphs,
+                   const std::vector<std::string>& lines) {
   // The font box is kAreaSize rows tall and its top is cell row kCellMargin,
   // so its top lies at y = baselineRow - kCellMargin, counting y upwards from
   // the baseline (cell row r spans y = baselineRow - 1 - r).
@@ -234,36 +259,51 @@ bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<C
                family.c_str(), header.pixelSize, header.pixelSize * 10, header.pixelSize, kAreaSize,
                kAreaSize, boxTop - kAreaSize, ascent, descent, header.pixelSize,
                static_cast<unsigned long>(glyphs.size()));
-  bool ok = true;
-  {
-    TextOut out(file);
-    for (const CellGlyph& glyph : glyphs) {
-      writeGlyph(&out, glyph, header.pixelSize, boxTop);
-    }
-    out.text("ENDFONT\n");
-    ok = out.flush();
-  }
+  const bool ok = writePieces(file, lines);
+  std::fputs("ENDFONT\n", file);
   return ok && std::ferror(file) == 0;
 }
 
-bool writeCodeMapFile(std::FILE* file, const std::vector<CellGlyph>& glyphs) {
+bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<CellGlyph>& glyphs) {
+  std::vector<std::string> lines;
+  for (std::size_t from = 0; from < glyphs.size(); from += kGlyphsPerPiece) {
+    lines.push_back(bdfGlyphLines(header, glyphs.data() + from,
+                                  std::min(kGlyphsPerPiece, glyphs.size() - from)));
+  }
+  return writeBdfLines(file, header, glyphs, lines);
+}
+
+std::string codeMapLines(const CellGlyph* glyphs, std::size_t count) {
+  std::string lines;
+  lines.reserve(count * 32);
+  {
+    TextOut out(&lines);
+    for (std::size_t i = 0; i < count; ++i) {
+      out.text("        Char ");
+      out.hex(glyphs[i].code, 4);
+      out.text(" -> Index ");
+      out.number(glyphs[i].code);
+      out.text("\n");
+    }
+  }
+  return lines;
+}
+
+bool writeCodeMapLines(std::FILE* file, const std::vector<std::string>& lines) {
   std::fputs(
       "cmap table: version 0, 1 subtables\n"
       "   Subtable 0:\n"
       "               Platform ID: 3\n"
       "               Specific ID: 1\n",
       file);
-  bool ok = true;
-  {
-    TextOut out(file);
-    for (const CellGlyph& glyph : glyphs) {
-      out.text("        Char ");
-      out.hex(glyph.code, 4);
-      out.text(" -> Index ");
-      out.number(glyph.code);
-      out.text("\n");
-    }
-    ok = out.flush();
+  return writePieces(file, lines) && std::ferror(file) == 0;
+}
+
+bool writeCodeMapFile(std::FILE* file, const std::vector<CellGlyph>& glyphs) {
+  std::vector<std::string> lines;
+  for (std::size_t from = 0; from < glyphs.size(); from += kGlyphsPerPiece) {
+    lines.push_back(
+        codeMapLines(glyphs.data() + from, std::min(kGlyphsPerPiece, glyphs.size() - from)));
   }
-  return ok && std::ferror(file) == 0;
+  return writeCodeMapLines(file, lines);
 }

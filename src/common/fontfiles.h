@@ -57,4 +57,15 @@ bool writeBdfFont(std::FILE* file, const FontHeader& header, const std::vector<C
 // glyph's code to the glyph of the same number.
 bool writeCodeMapFile(std::FILE* file, const std::vector<CellGlyph>& glyphs);
 
+// The same files written from their glyphs' lines made apart (on several
+// threads): bdfGlyphLines gives the lines of `count` glyphs from `glyphs`
+// as the font of `header` has them, STARTCHAR to ENDCHAR, and codeMapLines
+// their mappings; writeBdfLines and writeCodeMapLines write the files whose
+// glyphs are `glyphs` and whose lines are the pieces of `lines`, in order.
+std::string bdfGlyphLines(const FontHeader& header, const CellGlyph* glyphs, std::size_t count);
+std::string codeMapLines(const CellGlyph* glyphs, std::size_t count);
+bool writeBdfLines(std::FILE* file, const FontHeader& header, const std::vector<CellGlyph>& glyphs,
+                   const std::vector<std::string>& lines);
+bool writeCodeMapLines(std::FILE* file, const std::vector<std::string>& lines);
+
 #endif

@@ -387,9 +387,10 @@ bool chooseFallbackFace(const FontData& data, const FaceList& list, const CodeRa
   return true;
 }
 
-bool matchFallback(const FirstFont& first, Face* face, const FaceInfo& info,
+bool matchFallback(const FirstFont& first, Workers* workers, const FaceInfo& info,
                    const std::vector<MappedCode>& codes, SizingRequest* sizing, SizeChoice* choice,
                    SizeMatch* match, std::string* error) {
+  Face* face = workers->first();
   const SizeChoice& firstChoice = *first.choice;
   const bool strikes = !info.scalable || sizing->rendering == Rendering::kAuto;
   match->strike = strikes && hasStrike(info, firstChoice.size);
@@ -409,7 +410,7 @@ bool matchFallback(const FirstFont& first, Face* face, const FaceInfo& info,
     matchOnShared(first, face, shared, *sizing, &size, match);
   }
   sizing->size = size;
-  if (!chooseSize(face, info, *sizing, choice)) {
+  if (!chooseSize(workers, info, *sizing, choice)) {
     *error = "it cannot be drawn at any size";
     return false;
   }

@@ -17,6 +17,7 @@
 #include "convert/languages.h"
 #include "convert/scripts.h"
 #include "convert/sizing.h"
+#include "convert/workers.h"
 
 // The fallback fonts a conversion takes at most.
 constexpr std::size_t kMaxFallbacks = 16;
@@ -111,8 +112,8 @@ struct SizeMatch {
   int shift = 0;                       // rows its baseline stands below the first font's
 };
 
-// The size, drawing, area and baseline of a fallback (`face`, opened as
-// `info`) that is to draw `codes` beside the first font. A fallback with
+// The size, drawing, area and baseline of a fallback (the face of
+// `workers`, opened as `info`) that is to draw `codes` beside the first font. A fallback with
 // bitmaps of the first font's size is drawn from them (by --render auto);
 // otherwise from its outlines, at the size at which its glyphs of the script
 // the two fonts share (of the first font's main scripts, the one of which it
@@ -125,7 +126,7 @@ struct SizeMatch {
 // says. `sizing` comes with the rendering and threshold asked for and
 // receives those it is drawn with. False where it cannot be drawn beside the
 // first font: a bitmap font without bitmaps of its size.
-bool matchFallback(const FirstFont& first, Face* face, const FaceInfo& info,
+bool matchFallback(const FirstFont& first, Workers* workers, const FaceInfo& info,
                    const std::vector<MappedCode>& codes, SizingRequest* sizing, SizeChoice* choice,
                    SizeMatch* match, std::string* error);
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
@@ -21,6 +22,7 @@
 #include "convert/layout.h"
 #include "convert/scripts.h"
 #include "convert/sizing.h"
+#include "convert/workers.h"
 
 namespace {
 
@@ -50,8 +52,9 @@ const char kHelp[] =
     "                   --fallback in order: its number, its name, or auto (the\n"
     "                   default: the face for the script and language it fills)\n"
     "  --size N         pixels per em (default: the largest at which every common\n"
-    "                   character of the font's main scripts fits the area; a\n"
-    "                   glyph that still does not fit is drawn smaller to fit;\n"
+    "                   character of the font's main scripts fits the area, CJK\n"
+    "                   ones drawn up to 1 px in 7 taller where they still fit;\n"
+    "                   a glyph that still does not fit is drawn smaller to fit;\n"
     "                   with --size, what does not fit is clipped, status 2)\n"
     "  --codes A-B      only the codes A to B, in hex (repeatable; default: every\n"
     "                   code from 1 to FFFF the font maps); the size stays the\n"
@@ -583,6 +586,9 @@ struct Summary {
 
 // The line -v gives a code, or "".
 std::string verboseLine(const Converted& c) {
+  if (c.outcome == Outcome::kWhole && !c.plain) {
+    return "";
+  }
   const std::string name = codeName(c.code);
   switch (c.outcome) {
     case Outcome::kMoved:
@@ -684,29 +690,36 @@ std::string drawingNote(Rendering rendering, const SizeChoice& choice, const Sum
   return "";
 }
 
+// " (17 tall, to fill the area's height)", or "".
+std::string tallText(const SizeChoice& choice) {
+  return choice.tall == 0
+             ? ""
+             : " (" + std::to_string(choice.tall) + " tall, to fill the area's height)";
+}
+
 // The summary's first line for a font converted alone.
 void printFontLine(const Request& request, const FaceInfo& info, const SizeChoice& choice,
                    const Summary& summary) {
   const long glyphs = summary.written.total;
-  std::fprintf(stderr,
-               "%s: %s glyph%s of %s (face %d) at %d pixels per em, %s (%s%s), baseline above "
-               "cell row %d, %s\n",
-               kProgram, counted(glyphs).c_str(), glyphs == 1 ? "" : "s", faceName(info).c_str(),
-               info.index, choice.size, sizeReason(choice, request.sizing.size != 0).c_str(),
-               renderingName(choice, request.sizing.rendering).c_str(),
-               drawingNote(request.sizing.rendering, choice, summary).c_str(), choice.baselineRow,
-               areaName(choice).c_str());
+  printNote(kProgram, counted(glyphs) + (glyphs == 1 ? " glyph" : " glyphs") + " of " +
+                          faceName(info) + " (face " + std::to_string(info.index) + ") at " +
+                          std::to_string(choice.size) + " pixels per em" + tallText(choice) + ", " +
+                          sizeReason(choice, request.sizing.size != 0) + " (" +
+                          renderingName(choice, request.sizing.rendering) +
+                          drawingNote(request.sizing.rendering, choice, summary) +
+                          "), baseline above cell row " + std::to_string(choice.baselineRow) +
+                          ", " + areaName(choice));
 }
 
 // The summary's lines on what became of the codes, for one font or a chain:
 // `astral` codes above U+FFFF.
 void printTotals(const Summary& summary, int smallest, long astral) {
-  std::fprintf(
-      stderr, "%s: moved %s; drawn smaller to fit %s; clipped %s%s\n", kProgram,
-      summary.moved.text().c_str(), smallerText(summary).c_str(), summary.clipped.text().c_str(),
-      summary.clipped.total == 0 ? ""
-      : smallest > 0 ? (": at " + std::to_string(smallest) + " pixels per em none would be").c_str()
-                     : "");
+  printNote(kProgram, "moved " + summary.moved.text() + "; drawn smaller to fit " +
+                          smallerText(summary) + "; clipped " + summary.clipped.text() +
+                          (summary.clipped.total == 0 ? ""
+                           : smallest > 0
+                               ? ": at " + std::to_string(smallest) + " pixels per em none would be"
+                               : ""));
   if (summary.blank.total > 0 || summary.undrawable.total > 0 || summary.noFit.total > 0) {
     std::string parts = summary.blank.text() + " that draw nothing";
     if (summary.undrawable.total > 0) {
@@ -715,19 +728,46 @@ void printTotals(const Summary& summary, int smallest, long astral) {
     if (summary.noFit.total > 0) {
       parts += ", " + summary.noFit.text() + " that fit the area at no size";
     }
-    std::fprintf(stderr, "%s: left out, so that the device keeps its own: %s\n", kProgram,
-                 parts.c_str());
+    printNote(kProgram, "left out, so that the device keeps its own: " + parts);
   }
   if (astral > 0) {
-    std::fprintf(stderr,
-                 "%s: %s code%s above U+FFFF left out: the table holds U+0000\u2013U+FFFF\n",
-                 kProgram, counted(astral).c_str(), astral == 1 ? "" : "s");
+    printNote(kProgram, counted(astral) + (astral == 1 ? " code" : " codes") +
+                            " above U+FFFF left out: the table holds U+0000\u2013U+FFFF");
   }
 }
 
+// How many glyphs' lines a worker makes at a time.
+constexpr std::size_t kLinesPerTake = 2048;
+
+// The lines of both files, made on every worker: the glyphs' BDF lines and
+// their mappings, a piece for each kLinesPerTake glyphs.
+struct OutputLines {
+  std::vector<std::string> bdf;
+  std::vector<std::string> cmap;
+};
+
+OutputLines linesOf(Workers* workers, const FontHeader& header,
+                    const std::vector<CellGlyph>& glyphs) {
+  OutputLines lines;
+  const std::size_t pieces = (glyphs.size() + kLinesPerTake - 1) / kLinesPerTake;
+  lines.bdf.resize(pieces);
+  lines.cmap.resize(pieces);
+  Jobs jobs(pieces, 1);
+  workers->run(workers->size(), [&](Face*, std::size_t) {
+    for (std::size_t piece = 0, end = 0; jobs.take(&piece, &end);) {
+      const std::size_t from = piece * kLinesPerTake;
+      const std::size_t count = std::min(kLinesPerTake, glyphs.size() - from);
+      lines.bdf[piece] = bdfGlyphLines(header, glyphs.data() + from, count);
+      lines.cmap[piece] = codeMapLines(glyphs.data() + from, count);
+    }
+  });
+  return lines;
+}
+
 // Writes both files, together or not at all, never onto a font of the chain.
-int writeOutputs(const Request& request, const FontHeader& header,
+int writeOutputs(Workers* workers, const Request& request, const FontHeader& header,
                  const std::vector<CellGlyph>& glyphs) {
+  const OutputLines lines = linesOf(workers, header, glyphs);
   OutputSet outputs;
   outputs.addInput(request.font, "the font");
   for (const std::string& fallback : request.fallbacks) {
@@ -736,11 +776,11 @@ int writeOutputs(const Request& request, const FontHeader& header,
   std::string error;
   std::string failed = request.bdf;
   std::FILE* bdf = outputs.add(request.bdf, &error);
-  bool ok = bdf != nullptr && writeBdfFont(bdf, header, glyphs);
+  bool ok = bdf != nullptr && writeBdfLines(bdf, header, glyphs, lines.bdf);
   if (ok) {
     failed = request.cmap;
     std::FILE* cmap = outputs.add(request.cmap, &error);
-    ok = cmap != nullptr && writeCodeMapFile(cmap, glyphs);
+    ok = cmap != nullptr && writeCodeMapLines(cmap, lines.cmap);
   }
   const int written = errno;  // why a write failed, where one did
   ok = ok && outputs.commit(&failed, &error);
@@ -833,21 +873,21 @@ struct ChainFont {
   bool faceAsked = false;
   FaceChoice faceChoice;
   SizeMatch match;
+  std::unique_ptr<Workers> workers;  // on its face, while it is open
 };
 
 // The summary's lines on what the glyphs came from: a bitmap font's charset
 // and table, the coverage of the common sets by the glyphs written, and a
 // face of the first font's file with bitmaps of the size where this one is
 // drawn from outlines.
-std::string sourceSummary(const std::vector<ChainFont>& fonts,
-                          const std::vector<CellGlyph>& glyphs) {
-  const std::string prefix = std::string(kProgram) + ": ";
-  std::string text;
+std::vector<std::string> sourceSummary(const std::vector<ChainFont>& fonts,
+                                       const std::vector<CellGlyph>& glyphs) {
+  std::vector<std::string> notes;
   for (std::size_t k = 0; k < fonts.size(); ++k) {
     const FaceInfo& info = fonts[k].info;
     if (!info.charset.empty()) {
-      text += prefix + (k == 0 ? "" : "fallback " + faceName(info) + ": ") + charsetText(info) +
-              readingText(info) + "\n";
+      notes.push_back((k == 0 ? "" : "fallback " + faceName(info) + ": ") + charsetText(info) +
+                      readingText(info));
     }
   }
   std::vector<std::uint32_t> written;
@@ -857,18 +897,18 @@ std::string sourceSummary(const std::vector<ChainFont>& fonts,
   std::sort(written.begin(), written.end());
   const std::string coverage = coverageText(commonSets(), written);
   if (!coverage.empty()) {
-    text += prefix + "coverage: " + coverage + "\n";
+    notes.push_back("coverage: " + coverage);
   }
   std::string name;
   const ChainFont& first = fonts[0];
   const int size = first.choice.size;
   const int other = first.choice.strike ? -1 : faceWithStrike(first.data, first.info, size, &name);
   if (other >= 0) {
-    text += prefix + "face " + std::to_string(other) + " of the file (" + name +
-            ") has hand-drawn bitmaps of " + std::to_string(size) +
-            " pixels, the size chosen here: try --face " + std::to_string(other) + "\n";
+    notes.push_back("face " + std::to_string(other) + " of the file (" + name +
+                    ") has hand-drawn bitmaps of " + std::to_string(size) +
+                    " pixels, the size chosen here: try --face " + std::to_string(other));
   }
-  return text;
+  return notes;
 }
 
 // "6,885 glyphs (ideographs 6,355, kana 169, other 361)"
@@ -932,7 +972,7 @@ std::string chainLine(const Request& request, const ChainFont& font, const Summa
   const Rendering rendering = font.sizing.rendering;
   return (k == 0 ? "" : "fallback ") + faceName(font.info) + " (" + faceText(font, k > 0) +
          ") gave " + glyphsText(summary.written) + " at " + std::to_string(choice.size) +
-         " pixels per em, " +
+         " pixels per em" + tallText(choice) + ", " +
          (k == 0 ? sizeReason(choice, request.sizing.size != 0) : matchText(font)) + " (" +
          renderingName(choice, rendering) + drawingNote(rendering, choice, summary) +
          "), baseline above cell row " + std::to_string(choice.baselineRow) +
@@ -965,7 +1005,9 @@ void report(const Request& request, const std::vector<ChainFont>& fonts, const S
     }
   }
   printTotals(total, fonts[0].smallest, astralOf(fonts));
-  std::fputs(sourceSummary(fonts, glyphs).c_str(), stderr);
+  for (const std::string& note : sourceSummary(fonts, glyphs)) {
+    printNote(kProgram, note);
+  }
 }
 
 // Why there is nothing to write, or "".
@@ -1003,11 +1045,12 @@ bool openFirst(const Request& request, Face* face, ChainFont* font, std::string*
   const FaceInfo& info = font->info;
   font->part.codes = codesToDraw(info.codes, request.ranges, {});
   font->sizing = request.sizing;
+  font->workers = std::make_unique<Workers>(font->data, info.index, face);
   if (info.codes.empty()) {
     *error = noCodesText(info);
   } else if (font->part.codes.empty() && request.fallbacks.empty()) {
     *error = "the font maps no code in the codes asked for";
-  } else if (!chooseSize(face, info, font->sizing, &font->choice)) {
+  } else if (!chooseSize(font->workers.get(), info, font->sizing, &font->choice)) {
     *error = sizeFailure(request, info);
   }
   return error->empty();
@@ -1037,10 +1080,10 @@ bool openFallback(const Request& request, std::size_t k, const std::vector<std::
 }
 
 // Draws the codes font `k` of the chain is to draw.
-bool drawFont(const Request& request, std::size_t k, ChainFont* font, std::string* error) {
-  const Drawing drawing{&font->data,   font->info.index,    &font->sizing,
-                        &font->choice, font->info.scalable, k == 0 && request.sizing.size != 0};
-  return drawAll(drawing, font->part.codes, &font->part.converted, &font->smallest, error);
+void drawFont(const Request& request, std::size_t k, ChainFont* font) {
+  const Drawing drawing{&font->sizing, &font->choice, font->info.scalable,
+                        k == 0 && request.sizing.size != 0};
+  drawAll(font->workers.get(), drawing, font->part.codes, &font->part.converted, &font->smallest);
 }
 
 // Opens fallback `k`, matches it to the first font and draws the codes that
@@ -1055,14 +1098,19 @@ bool drawFallback(const Request& request, std::size_t k, const FirstFont& first,
   }
   font->part.codes = codesToDraw(font->info.codes, request.ranges, drawn);
   font->sizing = request.sizing;
+  font->workers = std::make_unique<Workers>(font->data, font->info.index, &face);
   std::string why;
-  if (!matchFallback(first, &face, font->info, font->part.codes, &font->sizing, &font->choice,
-                     &font->match, &why)) {
+  const bool matched = matchFallback(first, font->workers.get(), font->info, font->part.codes,
+                                     &font->sizing, &font->choice, &font->match, &why);
+  if (matched) {
+    drawFont(request, k, font);
+  }
+  font->workers.reset();  // its faces close with it, before `face`
+  if (!matched) {
     *error = "the fallback " + request.fallbacks[k - 1] +
              " cannot be drawn beside the first font: " + why;
-    return false;
   }
-  return drawFont(request, k, font, error);
+  return matched;
 }
 
 // Draws fallback `k` and adds the codes it draws to `drawn`; the first
@@ -1076,7 +1124,7 @@ bool addFallback(const Request& request, std::size_t k, const FirstFont& first,
   }
   addDrawn(font->part, drawn);
   *language = *language != kNoLanguage ? *language : languageOfCodes(font->info.codes);
-  std::vector<unsigned char>().swap(font->data.bytes);
+  FontBytes().swap(font->data.bytes);
   return true;
 }
 
@@ -1085,9 +1133,10 @@ int convert(const Request& request) {
   Face face;                         // the first font's, which its fallbacks are matched to
   std::vector<std::uint32_t> drawn;  // the codes drawn at their own codes so far, in order
   std::string error;
-  if (!openFirst(request, &face, &fonts[0], &error) || !drawFont(request, 0, &fonts[0], &error)) {
+  if (!openFirst(request, &face, &fonts[0], &error)) {
     return failRun(kProgram, error);
   }
+  drawFont(request, 0, &fonts[0]);
   addDrawn(fonts[0].part, &drawn);
   Language language = fonts.size() > 1 ? languageOfCodes(fonts[0].info.codes) : kNoLanguage;
   const FirstFont first{&face, &fonts[0].info, &fonts[0].sizing, &fonts[0].choice};
@@ -1109,7 +1158,7 @@ int convert(const Request& request) {
     return failRun(kProgram, error);
   }
   const FontHeader header{fonts[0].info.family, fonts[0].choice.size, fonts[0].choice.baselineRow};
-  if (writeOutputs(request, header, glyphs) != 0) {
+  if (writeOutputs(fonts[0].workers.get(), request, header, glyphs) != 0) {
     return 1;
   }
   report(request, fonts, total, each, glyphs);

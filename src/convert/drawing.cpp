@@ -1,10 +1,6 @@
 #include "convert/drawing.h"
 
 #include <algorithm>
-#include <atomic>
-#include <new>
-#include <system_error>
-#include <thread>
 
 #include "common/codes.h"
 #include "convert/layout.h"
@@ -12,10 +8,8 @@
 
 namespace {
 
-// How many threads draw the glyphs at most, and how many codes a thread
-// takes at a time: small enough that the threads finish together, whatever
-// the font's codes cost to draw.
-constexpr unsigned kMaxThreads = 8;
+// How many codes a worker takes at a time: few enough that the workers
+// finish together, whatever the font's codes cost to draw.
 constexpr std::size_t kCodesPerTake = 256;
 
 Misfit misfitOf(const InkBox& ink, const Area& area) {
@@ -57,7 +51,7 @@ Drawn drawPlain(Face* face, unsigned glyph, Bitmap* bitmap) {
 // stand whole, is drawn again unthinned. True when it stands whole (or draws
 // nothing, or cannot be drawn).
 bool drawPlaced(Face* face, const Drawing& drawing, int size, const MappedCode& code, bool mayMove,
-                Converted* out) {
+                Bitmap* scratch, Converted* out) {
   out->code = code.code;
   out->cell.code = static_cast<std::uint16_t>(code.code);
   const SizeChoice& choice = *drawing.choice;
@@ -67,7 +61,8 @@ bool drawPlaced(Face* face, const Drawing& drawing, int size, const MappedCode& 
   // a smaller size.
   const Thinning& thinning = scriptOf(code.code) == kLatin ? choice.latinThinning : choice.thinning;
   face->setThinning({thinning.stems * size / choice.size, thinning.bars * size / choice.size});
-  Bitmap bitmap;
+  face->drawTall(drawnTall(choice, code.code));
+  Bitmap& bitmap = *scratch;
   Drawn drawn = face->draw(code.glyph, &bitmap);
   out->chosen = face->chosen();
   if (drawn == Drawn::kBlank && face->thins()) {
@@ -106,15 +101,18 @@ void redrawSmaller(Face* face, const Drawing& drawing, const MappedCode* codes,
                    std::vector<std::size_t> misfits, Converted* out) {
   const SizingRequest& sizing = *drawing.sizing;
   for (int size = drawing.choice->size - 1; size >= kMinSize && !misfits.empty(); --size) {
-    if (!face->setSize(size, sizing.rendering, sizing.threshold, drawing.scalable)) {
+    if (!face->setSize(size, sizing.rendering, sizing.threshold, drawing.scalable,
+                       tallAt(*drawing.choice, size))) {
       continue;
     }
     std::vector<std::size_t> still;
+    Bitmap scratch;
     for (std::size_t i : misfits) {
       Converted trial;
       const bool offArea = out[i].misfit == Misfit::kOffArea;
       const bool tooSmall = offArea && size < drawing.choice->size - kMaxSmallerOnBaseline;
-      if (tooSmall || !drawPlaced(face, drawing, size, codes[i], !offArea, &trial) || !trial.ink) {
+      if (tooSmall || !drawPlaced(face, drawing, size, codes[i], !offArea, &scratch, &trial) ||
+          !trial.ink) {
         still.push_back(i);
       } else if (drawing.sizeGiven) {
         out[i].size = size;
@@ -134,70 +132,36 @@ void redrawSmaller(Face* face, const Drawing& drawing, const MappedCode* codes,
   }
 }
 
-// One thread's share: takes codes kCodesPerTake at a time from `next` until
-// none are left, then draws its misfits smaller.
-bool drawShare(const Drawing& drawing, const std::vector<MappedCode>& codes,
-               std::atomic<std::size_t>* next, Converted* out, std::string* error) {
-  Face face;
-  FaceInfo info;
-  if (!face.open(*drawing.data, drawing.faceIndex, &info, error)) {
-    return false;
-  }
+// One worker's share: takes codes kCodesPerTake at a time until none are
+// left, then draws its misfits smaller.
+void drawShare(Face* face, const Drawing& drawing, const std::vector<MappedCode>& codes, Jobs* jobs,
+               Converted* out) {
   const SizeChoice& choice = *drawing.choice;
   const SizingRequest& sizing = *drawing.sizing;
-  face.setRoom(choice.area.width, choice.area.height);
-  face.setPlain(choice.onGrid);
-  face.setSize(choice.size, sizing.rendering, sizing.threshold, !choice.strike);
+  face->setRoom(choice.area.width, choice.area.height);
+  face->setPlain(choice.onGrid);
+  face->setSize(choice.size, sizing.rendering, sizing.threshold, !choice.strike, choice.tall);
   std::vector<std::size_t> misfits;
-  for (std::size_t from = next->fetch_add(kCodesPerTake); from < codes.size();
-       from = next->fetch_add(kCodesPerTake)) {
-    const std::size_t to = std::min(codes.size(), from + kCodesPerTake);
+  Bitmap scratch;  // for every glyph: no allocation at each
+  for (std::size_t from = 0, to = 0; jobs->take(&from, &to);) {
     for (std::size_t i = from; i < to; ++i) {
-      if (!drawPlaced(&face, drawing, choice.size, codes[i], false, &out[i])) {
+      if (!drawPlaced(face, drawing, choice.size, codes[i], false, &scratch, &out[i])) {
         misfits.push_back(i);
       }
     }
   }
-  redrawSmaller(&face, drawing, codes.data(), misfits, out);
-  return true;
+  redrawSmaller(face, drawing, codes.data(), misfits, out);
 }
 
 }  // namespace
 
-bool drawAll(const Drawing& drawing, const std::vector<MappedCode>& codes,
-             std::vector<Converted>* out, int* smallest, std::string* error) {
+void drawAll(Workers* workers, const Drawing& drawing, const std::vector<MappedCode>& codes,
+             std::vector<Converted>* out, int* smallest) {
   out->assign(codes.size(), Converted{});
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::size_t threads = std::min<std::size_t>(
-      {cores, kMaxThreads, std::max<std::size_t>(1, codes.size() / (4 * kCodesPerTake))});
-  std::vector<std::string> errors(threads);
-  std::vector<char> ok(threads, 0);
-  std::atomic<std::size_t> next{0};
-  const auto work = [&](std::size_t t) {
-    try {
-      ok[t] = drawShare(drawing, codes, &next, out->data(), &errors[t]) ? 1 : 0;
-    } catch (const std::bad_alloc&) {
-      errors[t] = "out of memory";
-    }
-  };
-  std::vector<std::thread> workers;
-  for (std::size_t t = 1; t < threads; ++t) {
-    try {
-      workers.emplace_back(work, t);
-    } catch (const std::system_error&) {
-      work(t);  // no thread to be had (a memory limit): done here instead
-    }
-  }
-  work(0);
-  for (std::thread& worker : workers) {
-    worker.join();
-  }
-  for (std::size_t t = 0; t < threads; ++t) {
-    if (ok[t] == 0) {
-      *error = errors[t];
-      return false;
-    }
-  }
+  Jobs jobs(codes.size(), kCodesPerTake);
+  workers->run(
+      std::max<std::size_t>(1, codes.size() / (4 * kCodesPerTake)),
+      [&](Face* face, std::size_t) { drawShare(face, drawing, codes, &jobs, out->data()); });
   // The size at which none is lost is the smallest any clipped glyph needs;
   // one that fits at no size leaves it unknown.
   *smallest = 0;
@@ -210,5 +174,4 @@ bool drawAll(const Drawing& drawing, const std::vector<MappedCode>& codes,
       *smallest = *smallest == 0 ? c.size : std::min(*smallest, c.size);
     }
   }
-  return true;
 }

@@ -1,5 +1,5 @@
 // Drawing every code of a face into its cell at the size chosen, on as many
-// threads as there are cores, each with a face of its own. A glyph that does
+// threads as there are cores (see Workers). A glyph that does
 // not fit the area standing on its baseline is drawn again at the largest
 // smaller size at which it does, unless the size was asked for.
 #ifndef FONTGRAFT_CONVERT_DRAWING_H
@@ -12,6 +12,7 @@
 #include "common/fontfiles.h"
 #include "convert/face.h"
 #include "convert/sizing.h"
+#include "convert/workers.h"
 
 // A glyph that fits the area but not where its baseline puts it is drawn at
 // most this many pixels per em smaller; where that is not enough, it is moved
@@ -55,19 +56,18 @@ struct Converted {
 };
 
 struct Drawing {
-  const FontData* data;
-  int faceIndex;
   const SizingRequest* sizing;
   const SizeChoice* choice;
   bool scalable;
   bool sizeGiven;
 };
 
-// Draws every code of `codes` into `out` (one each, in order); the result
-// does not depend on how the work was shared. `smallest` receives the
-// largest size at which every clipped glyph would fit (0: none is clipped, or
-// one fits at no size).
-bool drawAll(const Drawing& drawing, const std::vector<MappedCode>& codes,
-             std::vector<Converted>* out, int* smallest, std::string* error);
+// Draws every code of `codes` into `out` (one each, in order) on the
+// workers, at most one for each 1,024 codes; the result does not depend on
+// how the work was shared. `smallest` receives the largest size at which
+// every clipped glyph would fit (0: none is clipped, or one fits at no
+// size).
+void drawAll(Workers* workers, const Drawing& drawing, const std::vector<MappedCode>& codes,
+             std::vector<Converted>* out, int* smallest);
 
 #endif

@@ -34,6 +34,7 @@ struct Face::Handles {
   FT_Face face = nullptr;
   FT_Bitmap converted;
   FT_Size small = nullptr;  // the size glyphs are drawn at
+  FT_Size tall = nullptr;   // as wide and taller, for the glyphs drawn taller
   FT_Size large = nullptr;  // kJudgeScale times larger, for --render best
 };
 
@@ -242,7 +243,7 @@ void addAlternatives(const Charset& charset, FaceInfo* info) {
 // Directories larger than this (256 tables) are not compared.
 constexpr std::size_t kMaxDirectoryCompared = 12 + 16 * 256;
 
-std::uint32_t bigEndian(const std::vector<unsigned char>& bytes, std::size_t at, int length) {
+std::uint32_t bigEndian(const FontBytes& bytes, std::size_t at, int length) {
   std::uint32_t value = 0;
   for (int i = 0; i < length; ++i) {
     value = value << 8 | bytes[at + static_cast<std::size_t>(i)];
@@ -252,7 +253,7 @@ std::uint32_t bigEndian(const std::vector<unsigned char>& bytes, std::size_t at,
 
 // The length of the table directory at `offset`, 0 where it does not fit the
 // file.
-std::size_t directoryLength(const std::vector<unsigned char>& bytes, std::uint32_t offset) {
+std::size_t directoryLength(const FontBytes& bytes, std::uint32_t offset) {
   if (offset > bytes.size() || bytes.size() - offset < 12) {
     return 0;
   }
@@ -270,7 +271,7 @@ std::uint64_t hashOf(const unsigned char* bytes, std::size_t length) {
 
 // Marks the faces of a TrueType or OpenType collection that are the font of
 // an earlier face: at its offset, or at another with the same directory.
-void findSameFaces(const std::vector<unsigned char>& bytes, FaceList* list) {
+void findSameFaces(const FontBytes& bytes, FaceList* list) {
   const std::size_t faces = static_cast<std::size_t>(list->faces);
   if (bytes.size() < 12 || std::memcmp(bytes.data(), "ttcf", 4) != 0 ||
       (bytes.size() - 12) / 4 < faces) {
@@ -312,18 +313,28 @@ int pixelsOf(const FT_Bitmap_Size& size) {
 // Copies a bitmap's pixels: 1 for ink, or, `grey`, the level 0 to 255.
 // True when any pixel is ink (at `threshold` for grey and colour bitmaps).
 bool copyPixels(const FT_Bitmap& source, int threshold, bool grey, Bitmap* bitmap) {
-  bitmap->width = static_cast<int>(source.width);
+  const int width = static_cast<int>(source.width);
+  bitmap->width = width;
   bitmap->height = static_cast<int>(source.rows);
-  bitmap->pixels.assign(static_cast<std::size_t>(bitmap->width) * bitmap->height, 0);
+  bitmap->pixels.resize(static_cast<std::size_t>(width) * bitmap->height);
   const int levels = source.num_grays > 1 ? source.num_grays - 1 : 1;
-  bool ink = false;
+  unsigned any = 0;
   if (source.buffer == nullptr) {
-    return false;  // a damaged font's glyph without its pixels: drawn blank
+    // A damaged font's glyph without its pixels: drawn blank.
+    std::fill(bitmap->pixels.begin(), bitmap->pixels.end(), std::uint8_t{0});
+    return false;
   }
   for (int y = 0; y < bitmap->height; ++y) {
     const unsigned char* row = source.buffer + static_cast<std::ptrdiff_t>(y) * source.pitch;
-    std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * bitmap->width;
-    for (int x = 0; x < bitmap->width; ++x) {
+    std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * width;
+    if (source.pixel_mode == FT_PIXEL_MODE_MONO && !grey) {
+      for (int x = 0; x < width; ++x) {
+        out[x] = static_cast<std::uint8_t>((row[x >> 3] >> (7 - (x & 7))) & 1);
+        any |= out[x];
+      }
+      continue;
+    }
+    for (int x = 0; x < width; ++x) {
       bool on = false;
       int level = 0;  // 0 to 255
       switch (source.pixel_mode) {
@@ -341,10 +352,10 @@ bool copyPixels(const FT_Bitmap& source, int threshold, bool grey, Bitmap* bitma
           break;
       }
       out[x] = grey ? static_cast<std::uint8_t>(level) : on ? 1 : 0;
-      ink = ink || on;
+      any |= on ? 1 : 0;
     }
   }
-  return ink;
+  return any != 0;
 }
 
 }  // namespace
@@ -400,7 +411,7 @@ bool readFontData(const std::string& path, FontData* data, std::string* error) {
 }
 
 bool unpackFontData(FontData* data, std::string* error) {
-  std::vector<unsigned char>& bytes = data->bytes;
+  FontBytes& bytes = data->bytes;
   if (bytes.size() < 2 || bytes[0] != 0x1F || bytes[1] != 0x8B) {
     return true;
   }
@@ -410,7 +421,7 @@ bool unpackFontData(FontData* data, std::string* error) {
     *error = "cannot read font file " + data->path + ": out of memory";
     return false;
   }
-  std::vector<unsigned char> out(std::min(kMaxFontBytes, bytes.size() * 4 + 4096));
+  FontBytes out(std::min(kMaxFontBytes, bytes.size() * 4 + 4096));
   stream.next_in = bytes.data();
   stream.avail_in = static_cast<uInt>(std::min<std::size_t>(bytes.size(), 1u << 30));
   int status = Z_OK;
@@ -533,6 +544,10 @@ bool Face::openNames(const FontData& data, int index, FaceInfo* info, std::strin
   return true;
 }
 
+bool Face::openGlyphs(const FontData& data, int index, std::string* error) {
+  return load(data, index, error);
+}
+
 bool Face::open(const FontData& data, int index, FaceInfo* info, std::string* error) {
   return openNames(data, index, info, error) && (index < 0 || readCodes(data.path, info, error));
 }
@@ -581,7 +596,7 @@ bool Face::readCodes(const std::string& path, FaceInfo* info, std::string* error
   }
   return true;
 }
-bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline) {
+bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline, int tall) {
   FT_Face face = ft_->face;
   int strikeIndex = -1;
   for (int i = 0; i < face->num_fixed_sizes; ++i) {
@@ -591,66 +606,98 @@ bool Face::setSize(int pixels, Rendering rendering, int threshold, bool outline)
   }
   const bool scalable = FT_IS_SCALABLE(face);
   strike_ = strikeIndex >= 0 && (!scalable || (rendering == Rendering::kAuto && !outline));
-  // The outline drawn large, to judge the candidates by, has a size of its
-  // own.
+  if (ft_->small == nullptr) {
+    ft_->small = face->size;
+  }
   pixels_ = pixels;
-  if (scalable && rendering == Rendering::kBest &&
-      (!activateLarge() || FT_Activate_Size(ft_->small) != 0)) {
-    return false;
-  }
-  FT_Error status = FT_Err_Invalid_Pixel_Size;
-  if (scalable) {
+  tall_ = pixels;
+  drawTall_ = false;
+  FT_Error status = FT_Activate_Size(ft_->small);
+  if (status == 0 && scalable) {
     status = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels));
-  } else if (strikeIndex >= 0) {
+  } else if (status == 0 && strikeIndex >= 0) {
     status = FT_Select_Size(face, strikeIndex);
+  } else {
+    status = FT_Err_Invalid_Pixel_Size;
   }
-  if (status != 0) {
+  // The taller size, for the glyphs drawn taller, and the outline drawn
+  // large, to judge the candidates by, have sizes of their own.
+  if (status != 0 || (scalable && !strike_ && tall > pixels && !setTall(tall)) ||
+      (scalable && rendering == Rendering::kBest && !activateLarge())) {
+    FT_Activate_Size(ft_->small);
     return false;
   }
+  FT_Activate_Size(ft_->small);
   if (rendering == Rendering::kAuto) {
     rendering_ = scalable ? Rendering::kThin : Rendering::kUnhinted;
   } else {
     rendering_ = rendering == Rendering::kBest && !scalable ? Rendering::kUnhinted : rendering;
   }
   threshold_ = threshold;
-  pixels_ = pixels;
   return true;
+}
+
+bool Face::setTall(int tall) {
+  FT_Face face = ft_->face;
+  if (ft_->tall == nullptr && FT_New_Size(face, &ft_->tall) != 0) {
+    ft_->tall = nullptr;
+    return false;
+  }
+  if (FT_Activate_Size(ft_->tall) != 0 ||
+      FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(pixels_), static_cast<FT_UInt>(tall)) != 0) {
+    return false;
+  }
+  tall_ = tall;
+  return true;
+}
+
+void Face::drawTall(bool tall) {
+  drawTall_ = tall && tall_ > pixels_;
+  FT_Activate_Size(drawnSize());
+}
+
+FT_SizeRec_* Face::drawnSize() const {
+  return drawTall_ ? ft_->tall : ft_->small;
 }
 
 bool Face::activateLarge() {
   FT_Face face = ft_->face;
-  if (ft_->small == nullptr) {
-    ft_->small = face->size;
-  }
+  const int across = pixels_ * kJudgeScale;
+  const int down = (drawTall_ ? tall_ : pixels_) * kJudgeScale;
   if (ft_->large == nullptr && FT_New_Size(face, &ft_->large) != 0) {
     ft_->large = nullptr;
     return false;
   }
-  if (FT_Activate_Size(ft_->large) != 0 ||
-      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels_ * kJudgeScale)) != 0) {
-    FT_Activate_Size(ft_->small);
+  if (FT_Activate_Size(ft_->large) != 0) {
+    FT_Activate_Size(drawnSize());
     return false;
+  }
+  if (across != largeAcross_ || down != largeDown_) {
+    largeAcross_ = largeDown_ = 0;
+    if (FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(across), static_cast<FT_UInt>(down)) != 0) {
+      FT_Activate_Size(drawnSize());
+      return false;
+    }
+    largeAcross_ = across;
+    largeDown_ = down;
   }
   return true;
 }
 
-bool Face::measureStrokes(const std::vector<unsigned>& glyphs, float* stems, float* bars) {
+bool Face::addStrokeCrossings(const unsigned* glyphs, std::size_t count,
+                              std::vector<Crossing>* crossings) {
   if (!FT_IS_SCALABLE(ft_->face) || !activateLarge()) {
     return false;
   }
-  std::vector<Crossing> crossings;
   Bitmap reference;
-  for (unsigned glyph : glyphs) {
-    if (drawWith(glyph, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
+  for (std::size_t i = 0; i < count; ++i) {
+    if (drawWith(glyphs[i], FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
                  FT_RENDER_MODE_NORMAL, &reference, kJudgeScale, true) == Drawn::kInk) {
       const std::vector<Crossing> more = crossingsOf(reference);
-      crossings.insert(crossings.end(), more.begin(), more.end());
+      crossings->insert(crossings->end(), more.begin(), more.end());
     }
   }
-  FT_Activate_Size(ft_->small);
-  const StrokeWidths widths = strokeWidthsOf(crossings);
-  *stems = widths.stems;
-  *bars = widths.bars;
+  FT_Activate_Size(drawnSize());
   return true;
 }
 
@@ -709,11 +756,12 @@ Drawn Face::drawBest(unsigned glyph, Bitmap* bitmap) {
     return drawn;
   }
   Bitmap reference;
-  FT_Activate_Size(ft_->large);
   const Drawn large =
-      drawWith(glyph, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
-               FT_RENDER_MODE_NORMAL, &reference, kJudgeScale, true);
-  FT_Activate_Size(ft_->small);
+      activateLarge()
+          ? drawWith(glyph, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL,
+                     FT_RENDER_MODE_NORMAL, &reference, kJudgeScale, true)
+          : Drawn::kUndrawable;
+  FT_Activate_Size(drawnSize());
   if (large != Drawn::kInk) {
     return drawn;
   }

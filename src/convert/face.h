@@ -5,10 +5,15 @@
 #define FONTGRAFT_CONVERT_FACE_H
 
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert/languages.h"
+struct Crossing;
+struct FT_SizeRec_;
 
 // How glyphs become pixels.
 enum class Rendering {
@@ -105,10 +110,32 @@ struct FaceList {
   std::vector<int> same;
 };
 
+// Bytes that are not filled when they are made: a font's are read into them
+// at once, without writing 20 MB of zeros first.
+template <typename T>
+struct UnfilledAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UnfilledAllocator<U>;
+  };
+  UnfilledAllocator() = default;
+  template <typename U>
+  UnfilledAllocator(const UnfilledAllocator<U>& other) noexcept : std::allocator<T>(other) {}
+  template <typename U>
+  void construct(U* at) noexcept {
+    ::new (static_cast<void*>(at)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
+using FontBytes = std::vector<unsigned char, UnfilledAllocator<unsigned char>>;
+
 // The bytes of a font file, read once and shared by the faces opened on it.
 struct FontData {
   std::string path;
-  std::vector<unsigned char> bytes;
+  FontBytes bytes;
 };
 
 // Reads the file at `path` (a FIFO or a pipe too). False with a one-line
@@ -141,18 +168,28 @@ class Face {
   // left empty, its charset not judged).
   bool openNames(const FontData& data, int index, FaceInfo* info, std::string* error);
 
+  // Opens face `index`, opened once already by open(), to draw its glyphs
+  // by their numbers only: nothing of it is read.
+  bool openGlyphs(const FontData& data, int index, std::string* error);
+
   // The faces declared by the file of the face opened last.
   long declaredFaces() const;
 
   // Sets the pixel size and the rendering. False when the face has no such
   // size. `outline` asks for the outlines even where a strike exists.
-  bool setSize(int pixels, Rendering rendering, int threshold, bool outline);
+  // Outlines are drawn `tall` pixels per em from top to bottom where that is
+  // given (0: `pixels`, the same as across); a strike is drawn as it is.
+  bool setSize(int pixels, Rendering rendering, int threshold, bool outline, int tall = 0);
 
   // For kBest: the pixels each way a glyph may take (the area's size).
   void setRoom(int width, int height) {
     roomWidth_ = width;
     roomHeight_ = height;
   }
+  // Draws the glyphs drawn next `tall` pixels per em from top to bottom as
+  // the last setSize gave (true), or as many as across (false, as setSize
+  // leaves it).
+  void drawTall(bool tall);
   // Whether the last setSize draws from an embedded bitmap strike.
   bool usesStrike() const { return strike_; }
   // Draws the outlines unthinned and unjudged (kUnhinted) while `plain` is
@@ -161,10 +198,11 @@ class Face {
   void setPlain(bool plain) { plain_ = plain; }
   // For kThin: how much thinner the glyphs drawn next are drawn.
   void setThinning(const Thinning& thinning) { thinning_ = thinning; }
-  // The typical stroke widths of these glyphs at the size set, from their
-  // outlines drawn kJudgeScale times larger. False where the face has no
-  // outlines or cannot be drawn so.
-  bool measureStrokes(const std::vector<unsigned>& glyphs, float* stems, float* bars);
+  // Adds the crossings of the strokes of these glyphs at the size set (see
+  // crossingsOf), from their outlines drawn kJudgeScale times larger, in
+  // order. False where the face has no outlines or cannot be drawn so.
+  bool addStrokeCrossings(const unsigned* glyphs, std::size_t count,
+                          std::vector<Crossing>* crossings);
   // The pixel size from `largest` down to `smallest` on whose grid every
   // point of these glyphs' outlines stands (a font drawn in pixels, such as
   // GNU Unifont), or 0.
@@ -184,9 +222,13 @@ class Face {
   // `grey` keeps a grey bitmap's levels (0 to 255) instead of cutting them.
   Drawn drawWith(unsigned glyph, int loadFlags, int renderMode, Bitmap* bitmap, int scale = 1,
                  bool grey = false, bool thin = false);
-  // The large size, kJudgeScale times the size set, made active. False when
-  // it cannot be set (the small one is active then).
+  // The large size, kJudgeScale times the size drawn at, made active. False
+  // when it cannot be set (the size drawn at is active then).
   bool activateLarge();
+  // Makes the taller size `tall` pixels per em from top to bottom.
+  bool setTall(int tall);
+  // The size glyphs are drawn at now.
+  FT_SizeRec_* drawnSize() const;
   // The black and white drawing, unhinted or hinted by the font or by
   // FreeType, that keeps the most of the outline's strokes.
   Drawn drawBest(unsigned glyph, Bitmap* bitmap);
@@ -204,6 +246,10 @@ class Face {
   bool plain_ = false;
   Chosen chosen_ = Chosen::kUnhinted;
   int pixels_ = 0;
+  int tall_ = 0;  // the taller size's pixels per em from top to bottom; pixels_ where none
+  bool drawTall_ = false;
+  int largeAcross_ = 0;  // the large size's pixels per em, 0 until set
+  int largeDown_ = 0;
   Thinning thinning_;
   int roomWidth_ = kMaxGlyphPixels;
   int roomHeight_ = kMaxGlyphPixels;

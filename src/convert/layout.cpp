@@ -5,18 +5,26 @@
 
 InkBox inkOf(const Bitmap& bitmap) {
   int x0 = bitmap.width;
-  int y0 = bitmap.height;
+  int y0 = -1;
   int x1 = -1;
   int y1 = -1;
   for (int y = 0; y < bitmap.height; ++y) {
-    for (int x = 0; x < bitmap.width; ++x) {
-      if (bitmap.at(x, y)) {
-        x0 = std::min(x0, x);
-        x1 = std::max(x1, x);
-        y0 = std::min(y0, y);
-        y1 = y;
-      }
+    const std::uint8_t* row = bitmap.pixels.data() + static_cast<std::size_t>(y) * bitmap.width;
+    int first = 0;
+    while (first < bitmap.width && row[first] == 0) {
+      ++first;
     }
+    if (first == bitmap.width) {
+      continue;
+    }
+    int last = bitmap.width - 1;
+    while (row[last] == 0) {
+      --last;
+    }
+    x0 = std::min(x0, first);
+    x1 = std::max(x1, last);
+    y0 = y0 < 0 ? y : y0;
+    y1 = y;
   }
   InkBox ink;
   if (x1 >= 0) {
@@ -124,17 +132,24 @@ Placed placeGlyph(const Bitmap& bitmap, const InkBox& ink, int baselineRow, cons
   placed.down = row - naturalRow;
   placed.right = column - naturalColumn;
   for (int y = 0; y < ink.height; ++y) {
+    const std::uint8_t* pixels =
+        bitmap.pixels.data() + static_cast<std::size_t>(ink.y0 + y) * bitmap.width + ink.x0;
+    const int r = row + y;
+    const bool inside = r >= area.top && r < area.bottom();
+    unsigned bits = 0;
     for (int x = 0; x < ink.width; ++x) {
-      if (!bitmap.at(ink.x0 + x, ink.y0 + y)) {
+      const int c = column + x;
+      if (pixels[x] == 0) {
         continue;
       }
-      const int r = row + y;
-      const int c = column + x;
-      if (r < area.top || r >= area.bottom() || c < area.left || c >= area.right()) {
+      if (!inside || c < area.left || c >= area.right()) {
         ++placed.lost;
       } else {
-        placed.rows[r] |= static_cast<std::uint16_t>(0x8000u >> c);
+        bits |= 0x8000u >> c;
       }
+    }
+    if (inside) {
+      placed.rows[r] = static_cast<std::uint16_t>(placed.rows[r] | bits);
     }
   }
   return placed;

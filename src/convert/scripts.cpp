@@ -66,6 +66,10 @@ const SizingScript& latinScript() {
   return kLatinScript;
 }
 
+bool isOfGroups(const std::vector<ScriptGroup>& groups, std::uint32_t code) {
+  return std::find(groups.begin(), groups.end(), scriptOf(code)) != groups.end();
+}
+
 std::vector<const SizingScript*> sizingScriptsOf(const std::vector<MappedCode>& codes) {
   std::vector<const SizingScript*> scripts;
   for (const SizingScript& s : kSizingScripts) {

@@ -17,6 +17,9 @@ const char* scriptName(ScriptGroup group);  // "ideographs"
 
 ScriptGroup scriptOf(std::uint32_t code);
 
+// Whether `code` is of one of `groups`.
+bool isOfGroups(const std::vector<ScriptGroup>& groups, std::uint32_t code);
+
 // A script that may set a font's size: a font maps it when it maps at least
 // `minimum` codes from `first` to `last`; its size is then judged on the
 // characters of `sample` that the font maps.

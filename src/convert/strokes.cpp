@@ -106,15 +106,18 @@ StrokeWidths strokeWidthsOf(const std::vector<Crossing>& crossings) {
       (crossing.across ? stems : bars).push_back(crossing.width);
     }
   }
-  const auto median = [](std::vector<float>* widths) {
+  // The width at `share` of the widths in order: the one that many are no
+  // wider than.
+  const auto at = [](std::vector<float>* widths, double share) {
     if (widths->empty()) {
       return 0.0f;
     }
-    const auto middle = widths->begin() + static_cast<std::ptrdiff_t>(widths->size() / 2);
-    std::nth_element(widths->begin(), middle, widths->end());
-    return *middle;
+    const auto nth =
+        widths->begin() + static_cast<std::ptrdiff_t>(static_cast<double>(widths->size()) * share);
+    std::nth_element(widths->begin(), nth, widths->end());
+    return *nth;
   };
-  return {median(&stems), median(&bars)};
+  return {at(&stems, kStemShare), at(&bars, 0.5)};
 }
 
 int crossingsKept(const std::vector<Crossing>& crossings, const Bitmap& small) {

@@ -29,9 +29,13 @@ struct Crossing {
 // (`pixels` 0 to 255 per pixel).
 std::vector<Crossing> crossingsOf(const Bitmap& reference);
 
-// The typical thickness in pixels of the vertical stems (the cross-sections
-// along rows) and of the horizontal strokes (along columns) among
-// `crossings`: the median of each; 0 where there are none.
+// The thickness in pixels of the vertical stems (the cross-sections along
+// rows) and of the horizontal strokes (along columns) among `crossings`: the
+// stems' width at kStemShare of their widths in order (above the median: a
+// font whose stems are mostly just under a pixel, and many over, has them
+// drawn 1 px here and 2 there unless those are thinned too), and the
+// strokes' median width (at half); 0 where there are none.
+constexpr double kStemShare = 0.625;
 struct StrokeWidths {
   float stems = 0;
   float bars = 0;

@@ -32,6 +32,8 @@ KIND is one of
   blocks       a BDF font (OUT.bdf) of 16 px in ISO 10646: A, B, C and D
                blocks 9 px wide standing on the baseline, A and B 12 rows
                tall, C and D 13
+  squat        U+4E00-U+51FF a block 0.9 em wide and 0.7 tall, from 0.05
+               em under the baseline; A a square of 0.7 em on it
 KIND may also be a BDF font of BITMAP_FONTS below (OUT.bdf), whose glyph N
 (from 1) is a bar N pixels wide.
 Needs fontTools (Debian: python3-fonttools).
@@ -93,6 +95,10 @@ def build(kind, style="Regular"):
     elif kind == "wide":
         glyphs = {"A": square(700), "dash": box(0, 0, 1600, 300)}
         cmap = {0x41: "A", 0x2014: "dash"}
+    elif kind == "squat":
+        glyphs = {"A": square(700), "han": box(0, -50, 900, 650)}
+        cmap = {0x41: "A"}
+        cmap.update({code: "han" for code in range(0x4E00, 0x5200)})
     elif kind == "strokes":
         glyphs = {"A": two_bars(False), "B": two_bars(True)}
         cmap = {0x41: "A", 0x42: "B"}
