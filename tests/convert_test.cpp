@@ -355,6 +355,28 @@ TEST(Strokes, KeptByDrawings) {
   EXPECT_LT(crossingsKept(crossings, drawing("..######..")), all);
   EXPECT_LT(crossingsKept(crossings, drawing("..##......")), all);
   EXPECT_EQ(crossingsKept(crossings, drawing("..........")), 2);  // the gaps, blank anyway
+  // A drawing a row higher or lower than the outline still keeps them all.
+  EXPECT_EQ(crossingsKept(crossings, drawing("##..##....")), all);
+  EXPECT_EQ(crossingsKept(crossings, drawing("....##..##")), all);
+}
+
+// A bar along the very top of the outline's drawing: down each column, one
+// pixel of ink 4.5 px above the baseline, and no gap.
+TEST(Strokes, CrossingsOfABarAtTheTop) {
+  Bitmap reference = twoBars();
+  std::fill(reference.pixels.begin(), reference.pixels.end(), 0);
+  std::fill_n(reference.pixels.begin(), 8 * reference.width, 255);
+  const std::vector<Crossing> crossings = crossingsOf(reference);
+  int down = 0;
+  for (const Crossing& crossing : crossings) {
+    if (!crossing.across) {
+      ++down;
+      EXPECT_FALSE(crossing.gap);
+      EXPECT_FLOAT_EQ(crossing.centre, 4.5f);
+      EXPECT_FLOAT_EQ(crossing.width, 1);
+    }
+  }
+  EXPECT_EQ(down, 2);
 }
 
 // Every job is handed out once, whoever asks, and none after stop().

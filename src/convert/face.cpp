@@ -327,29 +327,24 @@ bool copyPixels(const FT_Bitmap& source, int threshold, bool grey, Bitmap* bitma
   for (int y = 0; y < bitmap->height; ++y) {
     const unsigned char* row = source.buffer + static_cast<std::ptrdiff_t>(y) * source.pitch;
     std::uint8_t* out = bitmap->pixels.data() + static_cast<std::size_t>(y) * width;
-    if (source.pixel_mode == FT_PIXEL_MODE_MONO && !grey) {
+    if (source.pixel_mode == FT_PIXEL_MODE_MONO) {
+      const unsigned ink = grey ? 255 : 1;
       for (int x = 0; x < width; ++x) {
-        out[x] = static_cast<std::uint8_t>((row[x >> 3] >> (7 - (x & 7))) & 1);
-        any |= out[x];
+        const unsigned bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
+        out[x] = static_cast<std::uint8_t>(bit * ink);
+        any |= bit;
       }
       continue;
     }
     for (int x = 0; x < width; ++x) {
       bool on = false;
       int level = 0;  // 0 to 255
-      switch (source.pixel_mode) {
-        case FT_PIXEL_MODE_MONO:
-          on = ((row[x / 8] >> (7 - x % 8)) & 1) != 0;
-          level = on ? 255 : 0;
-          break;
-        case FT_PIXEL_MODE_BGRA:
-          level = row[4 * x + 3];  // its alpha
-          on = level >= threshold;
-          break;
-        default:
-          on = row[x] * 255 >= threshold * levels;
-          level = row[x] * 255 / levels;
-          break;
+      if (source.pixel_mode == FT_PIXEL_MODE_BGRA) {
+        level = row[4 * x + 3];  // its alpha
+        on = level >= threshold;
+      } else {
+        on = row[x] * 255 >= threshold * levels;
+        level = row[x] * 255 / levels;
       }
       out[x] = grey ? static_cast<std::uint8_t>(level) : on ? 1 : 0;
       any |= on ? 1 : 0;

@@ -34,6 +34,8 @@ KIND is one of
                tall, C and D 13
   squat        U+4E00-U+51FF a block 0.9 em wide and 0.7 tall, from 0.05
                em under the baseline; A a square of 0.7 em on it
+  tables-N     A in each of the character maps of TABLES[N] below, each
+               giving it another glyph: a box 100, 200, ... units wide
 KIND may also be a BDF font of BITMAP_FONTS below (OUT.bdf), whose glyph N
 (from 1) is a bar N pixels wide.
 Needs fontTools (Debian: python3-fonttools).
@@ -76,9 +78,32 @@ def two_bars(across):
     return pen.glyph()
 
 
+# Character maps as (platform, encoding) pairs, for the kinds tables-N.
+TABLES = {"1": [(0, 0), (0, 1)], "2": [(0, 1), (3, 1)], "3": [(0, 3), (0, 1)],
+          "4": [(3, 1), (3, 10)], "5": [(1, 0)]}
+
+
+def with_tables(builder, tables):
+    """Replaces the character maps with one for each (platform, encoding)
+    of `tables`, the i-th giving A the glyph "wI"."""
+    from fontTools.ttLib.tables._c_m_a_p import CmapSubtable
+
+    subtables = []
+    for i, (platform, encoding) in enumerate(tables):
+        subtable = CmapSubtable.newSubtable(12 if encoding == 10 else 4)
+        subtable.platformID, subtable.platEncID, subtable.language = platform, encoding, 0
+        subtable.cmap = {0x41: "w%d" % (i + 1)}
+        subtables.append(subtable)
+    builder.font["cmap"].tables = subtables
+
+
 def build(kind, style="Regular"):
     em = 1000
-    if kind == "blanks":
+    if kind.startswith("tables-") and kind[7:] in TABLES:
+        count = len(TABLES[kind[7:]])
+        glyphs = {"w%d" % i: box(0, 0, 100 * i, 700) for i in range(1, count + 1)}
+        cmap = {0x41: "w1"}
+    elif kind == "blanks":
         glyphs = {"A": square(700), "B": empty(), "space": empty(),
                   "ideospace": empty(), "astral": square(700)}
         cmap = {0x41: "A", 0x42: "B", 0x20: "space", 0x3000: "ideospace", 0x20000: "astral"}
@@ -143,6 +168,8 @@ def build(kind, style="Regular"):
     builder.setupOS2(sTypoAscender=em * 8 // 10, usWinAscent=em * 8 // 10,
                      usWinDescent=em * 2 // 10)
     builder.setupPost()
+    if kind.startswith("tables-"):
+        with_tables(builder, TABLES[kind[7:]])
     return builder
 
 
