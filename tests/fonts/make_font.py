@@ -4,7 +4,8 @@
   make_font.py KIND OUT.ttf
 
 KIND is one of
-  blanks       A and U+20000 a square; B, the space and U+3000 empty glyphs
+  blanks       A and U+10000 (the first code past the table) a square; B,
+               the space and U+3000 empty glyphs
   nothing      A and B empty glyphs
   astral-only  only U+20000, a square
   absurd       unitsPerEm 16, A and B squares of 10,000 units
@@ -106,7 +107,7 @@ def build(kind, style="Regular"):
     elif kind == "blanks":
         glyphs = {"A": square(700), "B": empty(), "space": empty(),
                   "ideospace": empty(), "astral": square(700)}
-        cmap = {0x41: "A", 0x42: "B", 0x20: "space", 0x3000: "ideospace", 0x20000: "astral"}
+        cmap = {0x41: "A", 0x42: "B", 0x20: "space", 0x3000: "ideospace", 0x10000: "astral"}
     elif kind == "nothing":
         glyphs = {"A": empty(), "B": empty()}
         cmap = {0x41: "A", 0x42: "B"}
