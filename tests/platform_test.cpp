@@ -1,5 +1,6 @@
-// The console writer's UTF-8 decoding, Windows' device names and, on
-// Windows, the text of a file held open by another program.
+// The console writer's UTF-8 decoding, Windows' device names, the split of
+// a path into its folder and name and, on Windows, the text of a file held
+// open by another program.
 #include "common/platform.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +92,33 @@ TEST(WindowsDeviceName, ReservedNamesAnywhere) {
        {"", "null", "nul1", "COM10", "COM", "LPTX", "console.txt", "font.bdf", "C:\\con\\font.bdf",
         "con/font.bdf", "\\\\?\\C:\\out\\NUL", "a nul.txt", "\\\\.server\\share\\f.bdf"}) {
     EXPECT_FALSE(isWindowsDeviceName(path)) << path;
+  }
+}
+
+// A path's folder and name, as outputs are written beside their targets.
+TEST(SplitName, FolderAndName) {
+  struct Case {
+    const char *path, *folder, *name;
+  };
+  const Case cases[] = {
+    {"font.bdf", ".", "font.bdf"},
+    {"out/font.bdf", "out", "font.bdf"},
+    {"/font.bdf", "/", "font.bdf"},
+    {"a/b/", "a/b", ""},
+#if defined(_WIN32)
+    {"C:\\font.bdf", "C:\\", "font.bdf"},
+    {"C:font.bdf", "C:", "font.bdf"},
+    {"out\\sub/font.bdf", "out\\sub", "font.bdf"},
+    {"\\\\?\\C:\\out\\a/b.bdf", "\\\\?\\C:\\out", "a/b.bdf"},
+#else
+    {"out\\font.bdf", ".", "out\\font.bdf"},
+#endif
+  };
+  for (const Case& c : cases) {
+    std::string folder, name;
+    splitName(c.path, &folder, &name);
+    EXPECT_EQ(folder, c.folder) << c.path;
+    EXPECT_EQ(name, c.name) << c.path;
   }
 }
 

@@ -80,12 +80,12 @@ bool installFont(const Input& input, Table* table, int count, std::string* error
   std::uint16_t rows[kCellSize];
   while (readGlyph(&font) != kEndOfFont) {
     const int code = installedCode(font, preview->map);
-    if (code != 0 && code >= table->first && code < table->first + count) {
+    std::uint8_t* slot = code != 0 ? table->slot(code) : nullptr;
+    if (slot != nullptr) {
       for (int r = 0; r < kCellSize; ++r) {
         rows[r] = static_cast<std::uint16_t>(preview->cell[r]);
       }
-      packRecord(rows,
-                 table->bytes.data() + static_cast<std::size_t>(code - table->first) * kRecordSize);
+      packRecord(rows, slot);
     }
   }
   const bool whole = !font.source.failed;

@@ -27,7 +27,15 @@ struct Table {
   int present = 0;
   std::vector<std::uint8_t> bytes;  // kRecordSize a code
   const std::uint8_t* record(int code) const {
-    return bytes.data() + static_cast<std::size_t>(code - first) * kRecordSize;
+    return &bytes.at(static_cast<std::size_t>(code - first) * kRecordSize);
+  }
+  // The record of `code` to write, or none where the table does not hold it.
+  std::uint8_t* slot(int code) {
+    const long index = static_cast<long>(code) - first;
+    if (index < 0 || index >= static_cast<long>(bytes.size() / kRecordSize)) {
+      return nullptr;
+    }
+    return &bytes.at(static_cast<std::size_t>(index) * kRecordSize);
   }
 };
 

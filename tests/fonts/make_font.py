@@ -197,6 +197,8 @@ BITMAP_FONTS = {
     "ascii": ("ISO646.1991", "IRV", None, 16, [0x41, 0x7F, 0x80]),
     # Latin-1 to its last code; 0x100 outside.
     "latin1": ("ISO8859", "1", "Case latin1", 16, [0xFF, 0x100]),
+    # A and Unicode's last code, inside the charset but past the table.
+    "unicode": ("ISO10646", "1", "Case unicode", 16, [0x41, 0x10FFFF]),
     "koi8": ("KOI8", "R", "Case koi8", 16, [0x41]),
     "cns": ("CNS11643.1992", "1", "Case cns", 16, [0x4421]),
     "jisc": ("JISC6226.1978", "0", "Case jisc", 16, [0x3021]),
