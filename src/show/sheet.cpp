@@ -5,11 +5,13 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 
 #include "firmware/record.h"
 
@@ -49,9 +51,11 @@ Layout layoutFor(int scale) {
 
 // One pixel row of the page, a byte per pixel (libpng packs them to 2 bits),
 // and the cells of the row of the sheet being drawn.
-png_byte pixels[kMaxSheetScale * 19 + kPerRow * (kCellSize * kMaxSheetScale + 1) + 1];
-std::uint16_t cells[kPerRow][kCellSize];
-png_byte fills[kPerRow];  // kPaper for a drawn cell, else the colour it is filled with
+struct SheetRow {
+  png_byte pixels[kMaxSheetScale * 19 + kPerRow * (kCellSize * kMaxSheetScale + 1) + 1];
+  std::array<std::array<std::uint16_t, kCellSize>, kPerRow> cells;
+  std::array<png_byte, kPerRow> fills;  // kPaper for a drawn cell, else its colour
+};
 
 // The other characters of the labels that name a sample's inputs, in the
 // same 3 x 5 pixels; lower-case letters are drawn as capitals, and any
@@ -92,48 +96,50 @@ void drawLabelRow(png_byte* row, std::uint16_t glyph, int y, int x, int size) {
 
 // Inks row `y` (0..4) of hex digit `digit` from page column x, in label
 // pixels `size` wide.
-void drawDigit(int digit, int y, int x, int size) {
-  drawLabelRow(pixels, kDigits[digit], y, x, size);
+void drawDigit(SheetRow* row, int digit, int y, int x, int size) {
+  drawLabelRow(row->pixels, kDigits[digit], y, x, size);
 }
 
 // Fills `pixels` with a blank row: paper in the left margin, grid beyond.
-void drawGridRow(const Layout& layout) {
-  std::memset(pixels, kPaper, static_cast<std::size_t>(layout.left));
-  std::memset(pixels + layout.left, kGrid, static_cast<std::size_t>(layout.width - layout.left));
+void drawGridRow(SheetRow* row, const Layout& layout) {
+  std::memset(row->pixels, kPaper, static_cast<std::size_t>(layout.left));
+  std::memset(row->pixels + layout.left, kGrid,
+              static_cast<std::size_t>(layout.width - layout.left));
 }
 
 // Unpacks the 16 cells of the row of the sheet that starts at code `rowStart`.
-void loadCells(const SheetRange& range, int rowStart) {
-  for (int i = 0; i < kPerRow; ++i) {
-    const int code = rowStart + i;
+void loadCells(SheetRow* row, const SheetRange& range, int rowStart) {
+  for (std::size_t i = 0; i < row->fills.size(); ++i) {
+    const int code = rowStart + static_cast<int>(i);
     const int index = code - range.first;
+    png_byte& fill = row->fills.at(i);
     if (code < range.first || code > range.last) {
-      fills[i] = kGrid;
+      fill = kGrid;
     } else if (index >= range.present) {
-      fills[i] = kMissing;
+      fill = kMissing;
     } else {
-      fills[i] = kPaper;
-      unpackRecord(range.records[index], cells[i]);
+      fill = kPaper;
+      unpackRecord(range.records[index], row->cells.at(i).data());
     }
   }
 }
 
 // Fills `pixels` with page row `y` (0 .. band - 2) of the row of the sheet
 // starting at `rowStart`: its label in the margin, then the cells.
-void drawCellsRow(const Layout& layout, int rowStart, int y) {
-  drawGridRow(layout);
+void drawCellsRow(SheetRow* row, const Layout& layout, int rowStart, int y) {
+  drawGridRow(row, layout);
   const int labelY = y - (layout.band - 1 - 5 * layout.label) / 2;
   if (labelY >= 0 && labelY < 5 * layout.label) {
     for (int k = 0; k < 4; ++k) {
-      drawDigit(rowStart >> (12 - 4 * k) & 0xF, labelY / layout.label, layout.label * (2 + 4 * k),
-                layout.label);
+      drawDigit(row, rowStart >> (12 - 4 * k) & 0xF, labelY / layout.label,
+                layout.label * (2 + 4 * k), layout.label);
     }
   }
-  png_byte* p = pixels + layout.left + 1;
-  for (int i = 0; i < kPerRow; ++i) {
+  png_byte* p = row->pixels + layout.left + 1;
+  for (std::size_t i = 0; i < row->fills.size(); ++i) {
     for (int x = 0; x < kCellSize; ++x) {
-      png_byte colour = fills[i];
-      if (colour == kPaper && pixelAt(cells[i], y / layout.scale, x)) {
+      png_byte colour = row->fills[i];
+      if (colour == kPaper && pixelAt(row->cells[i].data(), y / layout.scale, x)) {
         colour = kInk;
       }
       std::memset(p, colour, static_cast<std::size_t>(layout.scale));
@@ -145,12 +151,12 @@ void drawCellsRow(const Layout& layout, int rowStart, int y) {
 
 // Fills `pixels` with row `y` of the top margin: over the middle of each
 // column of cells, the last hex digit of its codes.
-void drawColumnLabels(const Layout& layout, int y) {
-  std::memset(pixels, kPaper, static_cast<std::size_t>(layout.width));
+void drawColumnLabels(SheetRow* row, const Layout& layout, int y) {
+  std::memset(row->pixels, kPaper, static_cast<std::size_t>(layout.width));
   const int labelY = y - 2 * layout.label;
   for (int i = 0; labelY >= 0 && labelY < 5 * layout.label && i < kPerRow; ++i) {
     const int cell = layout.left + 1 + i * layout.band;
-    drawDigit(i, labelY / layout.label, cell + (layout.band - 1 - 3 * layout.label) / 2,
+    drawDigit(row, i, labelY / layout.label, cell + (layout.band - 1 - 3 * layout.label) / 2,
               layout.label);
   }
 }
@@ -168,33 +174,34 @@ void ignoreWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
 // The rows of the page, written through libpng, which reports failure by
 // jumping back to writeSheet; nothing here owns a resource.
-void writeRows(png_structp png, const SheetRange& range, const Layout& layout) {
+void writeRows(png_structp png, const SheetRange& range, const Layout& layout, SheetRow* row) {
   for (int y = 0; y < layout.top; ++y) {
-    drawColumnLabels(layout, y);
-    png_write_row(png, pixels);
+    drawColumnLabels(row, layout, y);
+    png_write_row(png, row->pixels);
   }
-  drawGridRow(layout);
-  png_write_row(png, pixels);
+  drawGridRow(row, layout);
+  png_write_row(png, row->pixels);
   for (int rowStart = range.first & ~(kPerRow - 1); rowStart <= range.last; rowStart += kPerRow) {
-    loadCells(range, rowStart);
+    loadCells(row, range, rowStart);
     for (int y = 0; y + 1 < layout.band; ++y) {
-      drawCellsRow(layout, rowStart, y);
-      png_write_row(png, pixels);
+      drawCellsRow(row, layout, rowStart, y);
+      png_write_row(png, row->pixels);
     }
-    drawGridRow(layout);
-    png_write_row(png, pixels);
+    drawGridRow(row, layout);
+    png_write_row(png, row->pixels);
   }
 }
 
-// A page of the sheet: the range and where everything goes.
+// A page of the sheet: the range, where everything goes, and the row drawn.
 struct SheetPage {
   const SheetRange* range;
   Layout layout;
+  SheetRow* row;
 };
 
 void writeSheetRows(png_structp png, const void* what) {
   const auto* page = static_cast<const SheetPage*>(what);
-  writeRows(png, *page->range, page->layout);
+  writeRows(png, *page->range, page->layout, page->row);
 }
 
 // The sample's cells, unpacked before the first row is written, block by
@@ -208,11 +215,11 @@ struct SampleCells {
   std::vector<std::vector<std::vector<SampleCell>>> blocks;
   int width;  // pixels
   int scale;
+  png_byte* pixels;  // the row drawn, `width` bytes
 };
 
 // The sample's page is at most this many pixels either way.
 constexpr int kMaxSampleSide = kMaxPageHeight;
-png_byte samplePixels[kMaxSampleSide];
 
 // A label's band: the label pixel size, and its height and width.
 int labelPixel(int scale) {
@@ -225,27 +232,30 @@ int labelWidth(const std::string& label, int scale) {
   return static_cast<int>(4 * label.size() + 3) * labelPixel(scale);
 }
 
-void writeLabelRows(png_structp png, const std::string& label, int width, int scale) {
-  const int size = labelPixel(scale);
-  for (int y = 0; y < labelBand(scale); ++y) {
-    std::memset(samplePixels, kPaper, static_cast<std::size_t>(width));
+void writeLabelRows(png_structp png, const std::string& label, const SampleCells& sample) {
+  const int width = sample.width;
+  const int size = labelPixel(sample.scale);
+  png_byte* const pixels = sample.pixels;
+  for (int y = 0; y < labelBand(sample.scale); ++y) {
+    std::memset(pixels, kPaper, static_cast<std::size_t>(width));
     const int glyphRow = y / size - 2;  // two label pixels above the glyphs
     for (std::size_t i = 0; glyphRow >= 0 && glyphRow < 5 && i < label.size(); ++i) {
       const int x = static_cast<int>(4 * i + 2) * size;
       if (x + 3 * size <= width) {
-        drawLabelRow(samplePixels, labelGlyph(label[i]), glyphRow, x, size);
+        drawLabelRow(pixels, labelGlyph(label[i]), glyphRow, x, size);
       }
     }
-    png_write_row(png, samplePixels);
+    png_write_row(png, pixels);
   }
 }
 
-void writeSampleLines(png_structp png, const std::vector<std::vector<SampleCell>>& lines, int width,
-                      int scale) {
+void writeSampleLines(png_structp png, const std::vector<std::vector<SampleCell>>& lines,
+                      const SampleCells& sample) {
+  const int scale = sample.scale;
   for (const std::vector<SampleCell>& line : lines) {
     for (int y = 0; y < kCellSize * scale; ++y) {
-      std::memset(samplePixels, kPaper, static_cast<std::size_t>(width));
-      png_byte* p = samplePixels;
+      std::memset(sample.pixels, kPaper, static_cast<std::size_t>(sample.width));
+      png_byte* p = sample.pixels;
       for (const SampleCell& cell : line) {
         for (int x = 0; x < kCellSize; ++x) {
           const bool ink = !cell.missing && pixelAt(cell.rows, y / scale, x);
@@ -257,7 +267,7 @@ void writeSampleLines(png_structp png, const std::vector<std::vector<SampleCell>
           p += scale;
         }
       }
-      png_write_row(png, samplePixels);
+      png_write_row(png, sample.pixels);
     }
   }
 }
@@ -266,9 +276,9 @@ void writeSampleRows(png_structp png, const void* what) {
   const auto* sample = static_cast<const SampleCells*>(what);
   for (std::size_t b = 0; b < sample->blocks.size(); ++b) {
     if (!sample->labels[b].empty()) {
-      writeLabelRows(png, sample->labels[b], sample->width, sample->scale);
+      writeLabelRows(png, sample->labels[b], *sample);
     }
-    writeSampleLines(png, sample->blocks[b], sample->width, sample->scale);
+    writeSampleLines(png, sample->blocks[b], *sample);
   }
 }
 
@@ -330,7 +340,8 @@ bool writeSheet(std::FILE* file, const SheetRange& range, int scale, const char*
   if (scale < 1 || scale > kMaxSheetScale) {
     return false;
   }
-  const SheetPage page{&range, layoutFor(scale)};
+  const auto row = std::make_unique<SheetRow>();
+  const SheetPage page{&range, layoutFor(scale), row.get()};
   const int rows = ((range.last | (kPerRow - 1)) - (range.first & ~(kPerRow - 1)) + 1) / kPerRow;
   return writePng(file, page.layout.width, page.layout.top + 1 + rows * page.layout.band,
                   writeSheetRows, &page, reason);
@@ -371,7 +382,8 @@ bool writeSample(std::FILE* file, const std::vector<SampleBlock>& blocks, int sc
   if (!sampleFits(blocks, scale, &width, &height)) {
     return false;
   }
-  SampleCells sample{{}, {}, width, scale};
+  std::vector<png_byte> pixels(static_cast<std::size_t>(width));
+  SampleCells sample{{}, {}, width, scale, pixels.data()};
   for (const SampleBlock& block : blocks) {
     sample.labels.push_back(block.label);
     sample.blocks.emplace_back();
