@@ -9,11 +9,6 @@
 // not installed is skipped.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -27,8 +22,7 @@
 #include <vector>
 
 #include "convert/convert.h"
-
-extern char** environ;
+#include "timed_run.h"
 
 namespace {
 
@@ -87,33 +81,6 @@ void otf2bdf(benchmark::State& state, const char* path) {
 constexpr char kZenHei[] = "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc";
 constexpr char kDejaVu[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr char kBefore[] = "--area 14 --render unhinted";
-
-// Runs `args` as a process, its standard output and error on /dev/null;
-// returns its wall time in milliseconds, or a negative value when it cannot
-// run or, unless `anyStatus`, does not exit 0 (otf2bdf exits 8 when it has
-// written the font).
-double timeRun(const std::vector<std::string>& args, bool anyStatus) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) {
-    argv.push_back(const_cast<char*>(a.c_str()));
-  }
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  int status = 0;
-  const bool ran = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
-                   waitpid(pid, &status, 0) == pid;
-  const auto end = std::chrono::steady_clock::now();
-  posix_spawn_file_actions_destroy(&actions);
-  if (!ran || !WIFEXITED(status) || (!anyStatus && WEXITSTATUS(status) != 0)) {
-    return -1;
-  }
-  return std::chrono::duration<double, std::milli>(end - start).count();
-}
 
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());

@@ -6,10 +6,6 @@
 // and says how the first compares with it.
 //
 //   fontgraft_speed <fontgraft-binary> [rounds [<other-fontgraft-binary>]]
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,35 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "timed_run.h"
 #include "worst_case.h"
 
-extern char** environ;
-
 namespace {
-
-// Runs `argv` with standard output on /dev/null; returns the wall time in
-// milliseconds, or a negative value when it cannot run or does not exit 0.
-double timeRun(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) {
-    argv.push_back(const_cast<char*>(a.c_str()));
-  }
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  int status = 0;
-  const bool ran = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
-                   waitpid(pid, &status, 0) == pid;
-  const auto end = std::chrono::steady_clock::now();
-  posix_spawn_file_actions_destroy(&actions);
-  if (!ran || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    return -1;
-  }
-  return std::chrono::duration<double, std::milli>(end - start).count();
-}
 
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());

@@ -99,9 +99,9 @@ def find_legibility(given):
 
 
 def load_module(path):
-    spec = importlib.util.spec_from_file_location('legibility', path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location('legibility', path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

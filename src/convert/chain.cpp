@@ -129,15 +129,6 @@ Inks inksOf(Face* face, const std::vector<unsigned>& glyphs, const Area& area) {
   return inks;
 }
 
-std::vector<unsigned> spreadOf(const std::vector<unsigned>& glyphs, std::size_t count) {
-  std::vector<unsigned> some;
-  const std::size_t step = glyphs.size() / count + 1;
-  for (std::size_t i = 0; i < glyphs.size(); i += step) {
-    some.push_back(glyphs[i]);
-  }
-  return some;
-}
-
 // The glyphs of both fonts that their sizes are matched on: the sample of a
 // script that both map, spread over at most kMatchSample.
 struct Shared {

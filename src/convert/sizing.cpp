@@ -50,15 +50,6 @@ std::vector<unsigned> evenSample(const std::vector<MappedCode>& codes, std::size
   return glyphs;
 }
 
-std::vector<unsigned> spreadOf(const std::vector<unsigned>& glyphs, std::size_t count) {
-  std::vector<unsigned> some;
-  const std::size_t step = glyphs.size() / count + 1;
-  for (std::size_t i = 0; i < glyphs.size(); i += step) {
-    some.push_back(glyphs[i]);
-  }
-  return some;
-}
-
 // The glyphs of a-z, A-Z and 0-9 the font maps.
 std::vector<unsigned> latinOf(const std::vector<MappedCode>& codes) {
   std::vector<unsigned> glyphs;
@@ -452,6 +443,15 @@ int gridOf(Face* face, const Samples& samples, const SizingRequest& request) {
 }
 
 }  // namespace
+
+std::vector<unsigned> spreadOf(const std::vector<unsigned>& glyphs, std::size_t count) {
+  std::vector<unsigned> some;
+  const std::size_t step = glyphs.size() / count + 1;
+  for (std::size_t i = 0; i < glyphs.size(); i += step) {
+    some.push_back(glyphs[i]);
+  }
+  return some;
+}
 
 bool drawnTall(const SizeChoice& choice, std::uint32_t code) {
   return choice.tall != 0 && isOfGroups(choice.binding, code);

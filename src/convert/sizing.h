@@ -63,6 +63,9 @@ struct SizeChoice {
   std::vector<ScriptGroup> binding;  // the scripts it was judged on; empty: all glyphs
 };
 
+// At most `count` of `glyphs`, spread evenly over them, in their order.
+std::vector<unsigned> spreadOf(const std::vector<unsigned>& glyphs, std::size_t count);
+
 // Whether the glyph of `code` is drawn `choice.tall` pixels per em from top
 // to bottom: those of the scripts the size was judged on, where it is given.
 bool drawnTall(const SizeChoice& choice, std::uint32_t code);

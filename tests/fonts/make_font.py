@@ -47,13 +47,17 @@ from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 
 
-def box(x0, y0, x1, y1):
-    pen = TTGlyphPen(None)
+def draw_box(pen, x0, y0, x1, y1):
     pen.moveTo((x0, y0))
     pen.lineTo((x0, y1))
     pen.lineTo((x1, y1))
     pen.lineTo((x1, y0))
     pen.closePath()
+
+
+def box(x0, y0, x1, y1):
+    pen = TTGlyphPen(None)
+    draw_box(pen, x0, y0, x1, y1)
     return pen.glyph()
 
 
@@ -70,12 +74,7 @@ def two_bars(across):
     down when `across`."""
     pen = TTGlyphPen(None)
     for low in (100, 340):
-        x0, y0, x1, y1 = (0, low, 700, low + 140) if across else (low, 0, low + 140, 700)
-        pen.moveTo((x0, y0))
-        pen.lineTo((x0, y1))
-        pen.lineTo((x1, y1))
-        pen.lineTo((x1, y0))
-        pen.closePath()
+        draw_box(pen, *((0, low, 700, low + 140) if across else (low, 0, low + 140, 700)))
     return pen.glyph()
 
 
